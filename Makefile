@@ -1,0 +1,52 @@
+# make run   - build and run Zembrant's main job
+# make test  - install what is missing, build, run every test
+# SANITIZE=address (address + undefined behaviour) or SANITIZE=thread selects a sanitizer build.
+
+SANITIZE ?=
+ifeq ($(SANITIZE),address)
+  BUILD_DIR ?= build-asan
+  EXTRA_FLAGS := -DBUILD_BENCHMARKS=OFF
+else ifeq ($(SANITIZE),thread)
+  BUILD_DIR ?= build-tsan
+  EXTRA_FLAGS := -DBUILD_BENCHMARKS=OFF
+else
+  BUILD_DIR ?= build
+  EXTRA_FLAGS := -DBUILD_BENCHMARKS=ON
+endif
+JOBS ?= $(shell nproc)
+CTEST_ARGS ?=
+# The threaded parts: named locks, the queue and processing thread, the model.
+TSAN_LABELS ?= platform_tests|queue_tests|model_tests
+
+.PHONY: all deps configure build test run asan tsan bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -DZEMBRANT_SANITIZE=$(SANITIZE) -DZEMBRANT_WERROR=ON $(EXTRA_FLAGS) > /dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+asan:
+	@$(MAKE) --no-print-directory test SANITIZE=address
+
+tsan:
+	@$(MAKE) --no-print-directory test SANITIZE=thread CTEST_ARGS='-L "$(TSAN_LABELS)"'
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.5; done
+
+run: build
+	@echo "Zembrant core built in $(BUILD_DIR)."
+	@echo "Tests:      make test"
+	@echo "Benchmarks: make bench"
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,5 @@
+add_library(zembrant_warnings INTERFACE)
+target_compile_options(zembrant_warnings INTERFACE -Wall -Wextra -Wpedantic)
+if(ZEMBRANT_WERROR)
+    target_compile_options(zembrant_warnings INTERFACE -Werror)
+endif()

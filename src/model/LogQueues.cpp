@@ -1,0 +1,133 @@
+#include "model/P25Class.h"
+
+#include <algorithm>
+
+#include "model/Locks.h"
+
+namespace {
+
+// Process-wide: the block of the last queued other event, shared by all model objects.
+TsbkBlock lastEventBlock{};
+
+template <typename Queue, typename Fill>
+bool Enqueue(Queue& queue, NamedLock& lock, Fill fill)
+{
+    if (queue.Count.load() >= static_cast<int>(queue.Items.size()))
+        return false;
+    NamedLockGuard guard(lock);
+    const int at = queue.Count.load();
+    if (at >= static_cast<int>(queue.Items.size()))
+        return false;
+    fill(queue.Items[at]);
+    queue.Count.store(at + 1);
+    queue.Changed = true;
+    return true;
+}
+
+template <typename Queue>
+void ClearWithMarker(Queue& queue, NamedLock& lock)
+{
+    NamedLockGuard guard(lock);
+    queue.Items[0] = {};
+    queue.Count.store(1);
+    queue.Changed = true;
+}
+
+template <typename Queue, typename Record>
+int Take(Queue& queue, NamedLock& lock, Record* destination, int max)
+{
+    NamedLockGuard guard(lock);
+    const int n = std::min(queue.Count.load(), max);
+    std::copy(queue.Items.begin(), queue.Items.begin() + n, destination);
+    queue.Count.store(0);
+    queue.Changed = false;
+    return n;
+}
+
+template <typename Queue>
+bool IsChanged(const Queue& queue, NamedLock& lock)
+{
+    NamedLockGuard guard(lock);
+    return queue.Changed;
+}
+
+void FillBlockLog(BLOCKLOG& record, int64_t now, const uint8_t* block, const std::string& text)
+{
+    record.Time = now;
+    std::copy(block, block + TsbkSize, record.Block.begin());
+    record.Text = text;
+}
+
+}
+
+bool P25Class::LogEvent(const uint8_t* block, const std::string& text)
+{
+    if (!IsOtherInfoVisible())
+        return false;
+    if (m_eventLog->Count.load() >= EventLogCapacity)
+        return false;
+    NamedLockGuard guard(Locks::EVENTLOCK);
+    if (std::equal(block, block + TsbkSize, lastEventBlock.begin()))
+        return false;
+    const bool queued =
+        Enqueue(*m_eventLog, Locks::EVENTLOCK, [&](EVENTLOG& r) { FillBlockLog(r, Now(), block, text); });
+    if (queued)
+        std::copy(block, block + TsbkSize, lastEventBlock.begin());
+    return queued;
+}
+
+bool P25Class::LogPacket(const uint8_t* block, const std::string& text)
+{
+    return Enqueue(*m_packetDump, Locks::ALLPKTLOCK, [&](ALLPKT& r) { FillBlockLog(r, Now(), block, text); });
+}
+
+bool P25Class::LogUnknownPacket(const uint8_t* block, const std::string& text)
+{
+    return Enqueue(*m_unknownPackets, Locks::UNKNOWNLOCK,
+                   [&](UNKTSBK& r) { FillBlockLog(r, Now(), block, text); });
+}
+
+void P25Class::ClearEventLog()
+{
+    ClearWithMarker(*m_eventLog, Locks::EVENTLOCK);
+}
+
+void P25Class::ClearPacketDump()
+{
+    ClearWithMarker(*m_packetDump, Locks::ALLPKTLOCK);
+}
+
+void P25Class::ClearUnknownPackets()
+{
+    ClearWithMarker(*m_unknownPackets, Locks::UNKNOWNLOCK);
+}
+
+int P25Class::TakeEventLog(EVENTLOG* destination, int max)
+{
+    return Take(*m_eventLog, Locks::EVENTLOCK, destination, max);
+}
+
+int P25Class::TakePacketDump(ALLPKT* destination, int max)
+{
+    return Take(*m_packetDump, Locks::ALLPKTLOCK, destination, max);
+}
+
+int P25Class::TakeUnknownPackets(UNKTSBK* destination, int max)
+{
+    return Take(*m_unknownPackets, Locks::UNKNOWNLOCK, destination, max);
+}
+
+bool P25Class::IsEventLogChanged() const
+{
+    return IsOtherInfoVisible() && IsChanged(*m_eventLog, Locks::EVENTLOCK);
+}
+
+bool P25Class::IsPacketDumpChanged() const
+{
+    return IsChanged(*m_packetDump, Locks::ALLPKTLOCK);
+}
+
+bool P25Class::IsUnknownPacketsChanged() const
+{
+    return IsChanged(*m_unknownPackets, Locks::UNKNOWNLOCK);
+}

@@ -1,0 +1,254 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "decoder/Tsbk.h"
+#include "input/ProcThread.h"
+#include "model/Records.h"
+#include "platform/Clock.h"
+
+// Fixed capacities; every list is allocated once, at construction.
+constexpr int MaxIdentifierTables = 16;
+constexpr int MaxChannels = 50;
+constexpr int MaxNeighbors = 40;
+constexpr int MaxTowers = 500;
+constexpr int TalkgroupSlots = 65536;
+constexpr int MaxRadios = 200000;
+constexpr int MaxPatches = 25;
+constexpr int MaxAffiliations = 2000;
+constexpr int MaxFilterRanges = 40;
+constexpr int AffiliationLogCapacity = 50;
+constexpr int GrantLogCapacity = 50;
+constexpr int EventLogCapacity = 100;
+constexpr int PatchLogCapacity = 50;
+constexpr int PacketDumpCapacity = 100;
+constexpr int UnknownPacketCapacity = 20;
+
+constexpr int NoChannel = 0xFFFF;
+
+// A pending log queue. Count is read without the queue's lock to refuse a full queue
+// early; everything else is touched under the lock.
+template <typename Record, int Capacity>
+struct PendingQueue
+{
+    std::array<Record, Capacity> Items{};
+    std::atomic<int> Count{0};
+    bool Changed = false;
+};
+
+// The decoded system: the decoders (run by ProcThread only) and the model they write.
+// Every model operation takes its named lock (model/Locks.h) for its whole body, so the
+// screen and user-interface threads may read and edit concurrently.
+class P25Class : public BlockDecoder
+{
+public:
+    explicit P25Class(Clock& clock = Clock::System());
+    ~P25Class();
+    P25Class(const P25Class&) = delete;
+    P25Class& operator=(const P25Class&) = delete;
+
+    // The clock that stamps records and channel activity; replay swaps in its own.
+    void SetClock(Clock& clock) { m_clock = &clock; }
+    Clock& GetClock() const { return *m_clock; }
+    int64_t Now() const { return m_clock->Now(); }
+    uint32_t ActivityTicks() const { return m_clock->ActivityTicks(); }
+
+    // Decoders.
+    bool DecodeTsbk(const uint8_t* block) override;
+    bool DecodeMultiBlock(const PacketRecord& packet) override;
+
+    // Whole model.
+    void ResetModel();
+    void ResetSiteLists();
+    void SetDataFolder(const std::string& path);
+    std::string GetDataFolder() const;
+    void SetDefaultColors(uint32_t text, uint32_t background);
+    uint32_t DefaultTextColor() const { return m_defaultTextColor; }
+    uint32_t DefaultBackgroundColor() const { return m_defaultBackgroundColor; }
+
+    // View switches, copied from the configuration by the user-interface thread.
+    void SetUnknownsVisible(bool on) { m_unknownsVisible = on; }
+    void SetGrantsVisible(bool on) { m_grantsVisible = on; }
+    void SetOtherInfoVisible(bool on) { m_otherInfoVisible = on; }
+    void SetPktDumpVisible(bool on) { m_pktDumpVisible = on; }
+    void SetLogProtectionData(bool on) { m_logProtectionData = on; }
+    void SetSaveHitCounts(bool on) { m_saveHitCounts = on; }
+    bool IsUnknownsVisible() const { return m_unknownsVisible.load(std::memory_order_relaxed); }
+    bool IsGrantsVisible() const { return m_grantsVisible.load(std::memory_order_relaxed); }
+    bool IsOtherInfoVisible() const { return m_otherInfoVisible.load(std::memory_order_relaxed); }
+    bool IsPktDumpVisible() const { return m_pktDumpVisible.load(std::memory_order_relaxed); }
+    bool IsLogProtectionData() const { return m_logProtectionData.load(std::memory_order_relaxed); }
+    bool IsSaveHitCounts() const { return m_saveHitCounts.load(std::memory_order_relaxed); }
+
+    bool IsMultiBlockSeen() const { return m_multiBlockSeen.load(std::memory_order_relaxed); }
+    void SetMultiBlockSeen(bool seen) { m_multiBlockSeen = seen; }
+
+    // System information and towers (SYSINFOLOCK).
+    bool SetSystemAndSite(int sysId, int rfssId, uint8_t serviceClass, int siteId);
+    bool SetWacn(int wacn);
+    bool SetSiteStatus(int bits);
+    void SetFlavor(int value);
+    bool AddCallSign(const std::string& text);
+    bool SetSystemDescription(const std::string& text);
+    bool SetSiteDescription(const std::string& text);
+    bool SetTowerDescription(int rfss, int site, const std::string& text);
+    std::string GetTowerDescription(int rfss, int site) const;
+    void ClearTowers();
+    int GetTowers(std::vector<TOWERS>& destination) const;
+    int GetSystemId() const;
+    int GetRfssId() const;
+    int GetSiteId() const;
+    uint8_t IsSystemInfoChanged() const;
+    bool GetSystemInfo(SYSINFO& destination);
+    static std::string ServiceClassText(uint8_t bits);
+    static std::string FlavorText(int flavor);
+
+    // Neighbour sites (NEIGHBOR).
+    void ClearNeighbors();
+    int FindNeighbor(int sysId, int rfssId, int siteId) const;
+    bool UpdateNeighbor(const NEIGHBORREC& record);
+    int GetNeighbors(NEIGHBORREC* destination, int max);
+    bool AreNeighborsChanged() const;
+
+    // Talkgroup and radio tables.
+
+    // Identifier tables and channels.
+    double ChannelFrequency(int channel) const;
+    std::string ChannelText(int channel) const;
+
+    // Patches, affiliations and affiliation filters.
+
+    // Log queues.
+    bool LogEvent(const uint8_t* block, const std::string& text);
+    bool LogPacket(const uint8_t* block, const std::string& text);
+    bool LogUnknownPacket(const uint8_t* block, const std::string& text);
+    void ClearEventLog();
+    void ClearPacketDump();
+    void ClearUnknownPackets();
+    int TakeEventLog(EVENTLOG* destination, int max);
+    int TakePacketDump(ALLPKT* destination, int max);
+    int TakeUnknownPackets(UNKTSBK* destination, int max);
+    bool IsEventLogChanged() const;
+    bool IsPacketDumpChanged() const;
+    bool IsUnknownPacketsChanged() const;
+
+    // System folder files.
+    bool LoadSystemFolder();
+    bool LoadTowerFile();
+
+    // Manufacturer names of the vendor table.
+    static const char* ManufacturerName(int mfid);
+
+private:
+    // True when some log will take the text of a decoded message.
+    bool WantsText() const { return IsPktDumpVisible(); }
+    void LogUnrecognised(const uint8_t* block);
+
+    // Grants.
+    bool DecodeGroupVoiceGrant(const uint8_t* block);
+    bool DecodeGroupVoiceGrantUpdate(const uint8_t* block);
+    bool DecodeExplicitGroupVoiceGrantUpdate(const uint8_t* block);
+    bool DecodeUnitToUnitVoiceGrant(const uint8_t* block);
+    bool DecodeUnitToUnitVoiceGrantUpdate(const uint8_t* block);
+    bool DecodeUnitToUnitExplicitVoiceGrant(const uint8_t* block);
+    bool DecodeTelephoneVoiceGrant(const uint8_t* block);
+    bool DecodeTelephoneVoiceGrantUpdate(const uint8_t* block);
+    bool DecodePrivateDataGrant(const uint8_t* block);
+    bool DecodeGroupDataChannelGrant(const uint8_t* block);
+    bool DecodeGroupDataGrantUpdate(const uint8_t* block);
+    bool DecodeDataChannelGrantExplicit(const uint8_t* block);
+    bool DecodeSnDataPageRequest(const uint8_t* block);
+    bool DecodeDataChannelUpdate(const uint8_t* block);
+
+    // Unit responses, registrations and requests.
+    bool DecodeUnitToUnitAnswer(const uint8_t* block);
+    bool DecodeTelephoneIncomingRequest(const uint8_t* block);
+    bool DecodeUnitStatusUpdate(const uint8_t* block);
+    bool DecodeStatusQuery(const uint8_t* block);
+    bool DecodeMessageUpdate(const uint8_t* block);
+    bool DecodeRemoteRadioMonitor(const uint8_t* block);
+    bool DecodeRadioMonitor(const uint8_t* block);
+    bool DecodeCallAlert(const uint8_t* block);
+    bool DecodeAcknowledgeResponse(const uint8_t* block);
+    bool DecodeQueuedResponse(const uint8_t* block);
+    bool DecodeRadioCheck(const uint8_t* block);
+    bool DecodeDenyResponse(const uint8_t* block);
+    bool DecodeGroupAffiliationResponse(const uint8_t* block);
+    bool DecodeGroupAffiliationQuery(const uint8_t* block);
+    bool DecodeLocationRegistrationResponse(const uint8_t* block);
+    bool DecodeUnitRegistrationResponse(const uint8_t* block);
+    bool DecodeUnitRegistrationCommand(const uint8_t* block);
+    bool DecodeAuthenticate(const uint8_t* block);
+    bool DecodeDeregistrationResponse(const uint8_t* block);
+    bool DecodeRoamingAddressCommand(const uint8_t* block);
+
+    // Control channel broadcasts.
+    bool DecodeExplicitAlternateControl(const uint8_t* block);
+    bool DecodeTdmaSyncBroadcast(const uint8_t* block);
+    bool DecodeTdmaIdentifierUpdate(const uint8_t* block);
+    bool DecodeVhfUhfIdentifierUpdate(const uint8_t* block);
+    bool DecodeMultiPacketHeader(const uint8_t* block);
+    bool DecodeSystemServiceBroadcast(const uint8_t* block);
+    bool DecodeAlternateControlBroadcast(const uint8_t* block);
+    bool DecodeRfssStatusBroadcast(const uint8_t* block);
+    bool DecodeNetworkStatusBroadcast(const uint8_t* block);
+    bool DecodeNeighborStatusBroadcast(const uint8_t* block);
+    bool DecodeIdentifierUpdate(const uint8_t* block);
+    bool DecodeProtectionParameterBroadcast(const uint8_t* block);
+    bool DecodeProtectionParameterUpdate(const uint8_t* block);
+
+    // Manufacturer-specific messages.
+    bool DecodeMotPatchInformation(const uint8_t* block);
+    bool DecodeMotPatchRelease(const uint8_t* block);
+    bool DecodeMotPatchedGroupVoiceGrant(const uint8_t* block);
+    bool DecodeMotPatchedGroupVoiceGrantUpdate(const uint8_t* block);
+    bool DecodeMotRegroup(const uint8_t* block);
+    bool DecodeMotTextOnly05(const uint8_t* block);
+    bool DecodeMotQueuedResponse(const uint8_t* block);
+    bool DecodeMotDenyResponse(const uint8_t* block);
+    bool DecodeMotRcmAck(const uint8_t* block);
+    bool DecodeMotScanMarker(const uint8_t* block);
+    bool DecodeMotEmergencyActivation(const uint8_t* block);
+    bool DecodeMotBsiGrant(const uint8_t* block);
+    bool DecodeMotX2IdentifierUpdate(const uint8_t* block);
+    bool DecodeVendorAdTextOnly1E(const uint8_t* block);
+    bool DecodeHarrisEmergencyAlert(const uint8_t* block);
+    bool DecodeHarrisPatch(const uint8_t* block);
+    bool DecodeHarrisIdGrantUpdate(const uint8_t* block);
+
+    Clock* m_clock;
+    std::atomic<bool> m_unknownsVisible{false};
+    std::atomic<bool> m_grantsVisible{false};
+    std::atomic<bool> m_otherInfoVisible{false};
+    std::atomic<bool> m_pktDumpVisible{false};
+    std::atomic<bool> m_logProtectionData{false};
+    std::atomic<bool> m_saveHitCounts{false};
+    std::atomic<bool> m_multiBlockSeen{false};
+    std::atomic<uint32_t> m_defaultTextColor{0};
+    std::atomic<uint32_t> m_defaultBackgroundColor{0xFFFFFF};
+    std::string m_dataFolder;
+
+    // System information and towers.
+    SYSINFO m_sysInfo;
+    std::vector<TOWERS> m_towers;
+
+    // Neighbour sites.
+    std::array<NEIGHBORREC, MaxNeighbors> m_neighbors;
+    int m_neighborCount = 0;
+    bool m_neighborsChanged = false;
+
+    // Talkgroup and radio tables.
+
+    // Identifier tables and channels.
+
+    // Patches, affiliations and affiliation filters.
+
+    // Log queues.
+    std::unique_ptr<PendingQueue<EVENTLOG, EventLogCapacity>> m_eventLog;
+    std::unique_ptr<PendingQueue<ALLPKT, PacketDumpCapacity>> m_packetDump;
+    std::unique_ptr<PendingQueue<UNKTSBK, UnknownPacketCapacity>> m_unknownPackets;
+};

@@ -1,0 +1,55 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+// The one source of "now" for the model: seconds since 1970 for time stamps, and
+// ActivityTicks (100 ms) for channel activity. Live decoding reads SystemClock; tests
+// and capture replay use a ManualClock that they set and advance themselves.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+    virtual int64_t Now() const = 0;
+    virtual uint32_t ActivityTicks() const = 0;
+
+    static Clock& System();
+};
+
+class SystemClock : public Clock
+{
+public:
+    SystemClock() : m_start(std::chrono::steady_clock::now()) {}
+    int64_t Now() const override;
+    uint32_t ActivityTicks() const override;
+
+private:
+    std::chrono::steady_clock::time_point m_start;
+};
+
+// Keeps time in tenths of a second so that seconds and ticks advance together.
+class ManualClock : public Clock
+{
+public:
+    explicit ManualClock(int64_t startSeconds = 0) : m_tenths(startSeconds * 10), m_startTenths(startSeconds * 10) {}
+
+    int64_t Now() const override { return m_tenths.load(std::memory_order_relaxed) / 10; }
+    uint32_t ActivityTicks() const override
+    {
+        return static_cast<uint32_t>(m_tenths.load(std::memory_order_relaxed) - m_startTenths);
+    }
+
+    void Set(int64_t seconds) { m_tenths.store(seconds * 10, std::memory_order_relaxed); }
+    void Advance(int64_t seconds) { m_tenths.fetch_add(seconds * 10, std::memory_order_relaxed); }
+    void AdvanceTicks(int64_t ticks) { m_tenths.fetch_add(ticks, std::memory_order_relaxed); }
+
+private:
+    std::atomic<int64_t> m_tenths;
+    int64_t m_startTenths;
+};
+
+// Local time (TZ applies): "%02d/%02d/%04d %02d:%02d:%02d", month first.
+std::string LocalTimeText(int64_t secondsSince1970);
+// Local time of day only: "%02d:%02d:%02d".
+std::string LocalClockText(int64_t secondsSince1970);
