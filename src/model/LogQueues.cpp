@@ -1,13 +1,15 @@
 #include "model/P25Class.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "model/Locks.h"
 
 namespace {
 
 // Process-wide: the block of the last queued other event, shared by all model objects.
-TsbkBlock lastEventBlock{};
+// Empty until an event is queued, so that the first event is never taken for a repeat.
+std::optional<TsbkBlock> lastEventBlock;
 
 template <typename Queue, typename Fill>
 bool Enqueue(Queue& queue, NamedLock& lock, Fill fill)
@@ -37,11 +39,21 @@ template <typename Queue, typename Record>
 int Take(Queue& queue, NamedLock& lock, Record* destination, int max)
 {
     NamedLockGuard guard(lock);
-    const int n = std::min(queue.Count.load(), max);
+    const int n = std::clamp(max, 0, queue.Count.load());
     std::copy(queue.Items.begin(), queue.Items.begin() + n, destination);
     queue.Count.store(0);
     queue.Changed = false;
     return n;
+}
+
+// The single-attempt form: 0 when another thread holds the lock; the records wait.
+template <typename Queue, typename Record>
+int TryTake(Queue& queue, NamedLock& lock, Record* destination, int max)
+{
+    TryNamedLockGuard guard(lock, TryNamedLockGuard::Mode::SingleAttempt);
+    if (!guard.Held())
+        return 0;
+    return Take(queue, lock, destination, max);
 }
 
 template <typename Queue>
@@ -67,12 +79,14 @@ bool P25Class::LogEvent(const uint8_t* block, const std::string& text)
     if (m_eventLog->Count.load() >= EventLogCapacity)
         return false;
     NamedLockGuard guard(Locks::EVENTLOCK);
-    if (std::equal(block, block + TsbkSize, lastEventBlock.begin()))
+    if (lastEventBlock && std::equal(block, block + TsbkSize, lastEventBlock->begin()))
         return false;
     const bool queued =
         Enqueue(*m_eventLog, Locks::EVENTLOCK, [&](EVENTLOG& r) { FillBlockLog(r, Now(), block, text); });
-    if (queued)
-        std::copy(block, block + TsbkSize, lastEventBlock.begin());
+    if (queued) {
+        lastEventBlock.emplace();
+        std::copy(block, block + TsbkSize, lastEventBlock->begin());
+    }
     return queued;
 }
 
@@ -104,7 +118,9 @@ void P25Class::ClearUnknownPackets()
 
 int P25Class::TakeEventLog(EVENTLOG* destination, int max)
 {
-    return Take(*m_eventLog, Locks::EVENTLOCK, destination, max);
+    if (!IsOtherInfoVisible())
+        return 0;
+    return TryTake(*m_eventLog, Locks::EVENTLOCK, destination, max);
 }
 
 int P25Class::TakePacketDump(ALLPKT* destination, int max)
@@ -130,4 +146,50 @@ bool P25Class::IsPacketDumpChanged() const
 bool P25Class::IsUnknownPacketsChanged() const
 {
     return IsChanged(*m_unknownPackets, Locks::UNKNOWNLOCK);
+}
+
+bool P25Class::LogAffiliation(char kind, int radio, const std::string& text, int talkgroup)
+{
+    return Enqueue(*m_affiliationLog, Locks::AFFLOG, [&](AFFLOG& r) {
+        r.Function = kind;
+        r.Radio = radio;
+        r.Talkgroup = talkgroup;
+        r.Text = text;
+        r.Time = Now();
+    });
+}
+
+bool P25Class::LogPatch(char kind, int talkgroup, int supergroup)
+{
+    return Enqueue(*m_patchLog, Locks::PATCHLOGLOCK, [&](PATCHLOG& r) {
+        r.Time = Now();
+        r.Kind = kind;
+        r.Talkgroup = talkgroup;
+        r.Supergroup = supergroup;
+    });
+}
+
+void P25Class::ClearAffiliationLog()
+{
+    ClearWithMarker(*m_affiliationLog, Locks::AFFLOG);
+}
+
+void P25Class::ClearPatchLog()
+{
+    ClearWithMarker(*m_patchLog, Locks::PATCHLOGLOCK);
+}
+
+int P25Class::TakeAffiliationLog(AFFLOG* destination, int max)
+{
+    return Take(*m_affiliationLog, Locks::AFFLOG, destination, max);
+}
+
+int P25Class::TakePatchLog(PATCHLOG* destination, int max)
+{
+    return TryTake(*m_patchLog, Locks::PATCHLOGLOCK, destination, max);
+}
+
+bool P25Class::IsPatchLogChanged() const
+{
+    return IsChanged(*m_patchLog, Locks::PATCHLOGLOCK);
 }

@@ -27,6 +27,8 @@ void P25Class::ResetModel()
     ClearNeighbors();
     ClearEventLog();
     ClearPacketDump();
+    ClearSiteActivity();
+    ClearFilterRanges();
     m_multiBlockSeen = false;
 }
 
@@ -35,6 +37,7 @@ void P25Class::ResetSiteLists()
     ClearNeighbors();
     ClearEventLog();
     ClearPacketDump();
+    ClearSiteActivity();
     m_multiBlockSeen = false;
 }
 

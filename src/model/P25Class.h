@@ -121,6 +121,28 @@ public:
     std::string ChannelText(int channel) const;
 
     // Patches, affiliations and affiliation filters.
+    // Full lists refuse new entries: a 26th patch pair, a 2,001st radio, a 41st range.
+    void ClearPatches();
+    bool AddPatch(int talkgroup, int supergroup);
+    bool RemovePatch(int supergroup);
+    bool ExpirePatches();
+    int GetPatches(PATCHREC* destination, int max);
+    bool ArePatchesChanged() const;
+    void ClearAffiliations();
+    bool Affiliate(int talkgroup, int radio);
+    bool Unaffiliate(int radio);
+    int GetAffiliations(AFFREC* destination, int max);
+    bool AreAffiliationsChanged() const;
+    bool RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup);
+    uint8_t SetFilteringEnabled(uint8_t enabled);
+    uint8_t IsFilteringEnabled() const;
+    bool SetFilterRange(uint8_t active, int low, int high);
+    bool DeleteFilterRange(int low, int high);
+    bool ClearFilterRanges();
+    int GetFilterRanges(FILTERRANGE* destination, int max);
+    bool AreFiltersChanged() const;
+    // Whether the affiliation log screen shows this radio under the filter ranges.
+    bool PassesAffiliationFilter(int radio) const;
 
     // Log queues.
     bool LogEvent(const uint8_t* block, const std::string& text);
@@ -135,6 +157,12 @@ public:
     bool IsEventLogChanged() const;
     bool IsPacketDumpChanged() const;
     bool IsUnknownPacketsChanged() const;
+    bool LogPatch(char kind, int talkgroup, int supergroup);
+    void ClearAffiliationLog();
+    void ClearPatchLog();
+    int TakeAffiliationLog(AFFLOG* destination, int max);
+    int TakePatchLog(PATCHLOG* destination, int max);
+    bool IsPatchLogChanged() const;
 
     // System folder files.
     bool LoadSystemFolder();
@@ -246,9 +274,31 @@ private:
     // Identifier tables and channels.
 
     // Patches, affiliations and affiliation filters.
+    void ClearSiteActivity();
+    int FindAffiliation(int radio) const;
+    std::array<PATCHREC, MaxPatches> m_patches{};
+    int m_patchCount = 0;
+    bool m_patchesChanged = false;
+    std::unique_ptr<std::array<AFFREC, MaxAffiliations>> m_affiliations =
+        std::make_unique<std::array<AFFREC, MaxAffiliations>>();
+    int m_affiliationCount = 0;
+    bool m_affiliationsChanged = false;
+    // The last event RecordAffiliation applied (kind 0: none), so that exact repeats are dropped.
+    char m_lastAffiliationKind = 0;
+    int m_lastAffiliationTalkgroup = 0;
+    int m_lastAffiliationRadio = 0;
+    std::array<FILTERRANGE, MaxFilterRanges> m_filterRanges{};
+    int m_filterRangeCount = 0;
+    bool m_filtersChanged = false;
+    uint8_t m_filteringEnabled = 0;
 
     // Log queues.
+    bool LogAffiliation(char kind, int radio, const std::string& text, int talkgroup);
     std::unique_ptr<PendingQueue<EVENTLOG, EventLogCapacity>> m_eventLog;
     std::unique_ptr<PendingQueue<ALLPKT, PacketDumpCapacity>> m_packetDump;
     std::unique_ptr<PendingQueue<UNKTSBK, UnknownPacketCapacity>> m_unknownPackets;
+    std::unique_ptr<PendingQueue<AFFLOG, AffiliationLogCapacity>> m_affiliationLog =
+        std::make_unique<PendingQueue<AFFLOG, AffiliationLogCapacity>>();
+    std::unique_ptr<PendingQueue<PATCHLOG, PatchLogCapacity>> m_patchLog =
+        std::make_unique<PendingQueue<PATCHLOG, PatchLogCapacity>>();
 };

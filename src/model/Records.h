@@ -56,3 +56,47 @@ struct BLOCKLOG
 using EVENTLOG = BLOCKLOG;
 using ALLPKT = BLOCKLOG;
 using UNKTSBK = BLOCKLOG;
+
+// A talkgroup joined into a supergroup; Time is the last announcement. Guarded by PATCHLOCK.
+struct PATCHREC
+{
+    int32_t Talkgroup = 0;
+    int32_t Supergroup = 0;
+    int64_t Time = 0;
+};
+
+// The talkgroup a radio last affiliated to on this site. Guarded by AFFILIATE.
+struct AFFREC
+{
+    int32_t Talkgroup = 0;
+    int32_t Radio = 0;
+    int64_t Time = 0;
+};
+
+// Radio IDs the affiliation log screen shows, bounds included. Guarded by AFILTER.
+struct FILTERRANGE
+{
+    uint8_t Active = 0;
+    int32_t Low = 0;
+    int32_t High = 0;
+};
+
+// A pending affiliation-log record. Function is 'A' accepted, 'U' deregistration,
+// 'D' failed, denied or refused, 'C' the clear marker (a default record); Talkgroup 0 means none.
+struct AFFLOG
+{
+    char Function = 'C';
+    int32_t Radio = 0;
+    int32_t Talkgroup = 0;
+    std::string Text;
+    int64_t Time = 0;
+};
+
+// A pending patch-log record: Kind 'A' added, 'R' removed. A Time of 0 is the clear marker.
+struct PATCHLOG
+{
+    int64_t Time = 0;
+    char Kind = 0;
+    int32_t Talkgroup = 0;
+    int32_t Supergroup = 0;
+};

@@ -100,6 +100,7 @@ TEST_F(SystemInfoTest, ResetModelRestoresTheStartState)
     EXPECT_TRUE(model.AreNeighborsChanged());
 
     EVENTLOG events[EventLogCapacity];
+    model.SetOtherInfoVisible(true);
     ASSERT_EQ(model.TakeEventLog(events, EventLogCapacity), 1);
     EXPECT_EQ(events[0].Time, 0);
 }
