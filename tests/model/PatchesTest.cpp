@@ -152,19 +152,6 @@ TEST_F(PatchesTest, FullPatchListRefusesNewPairUntilOneExpires)
     EXPECT_EQ(Patches().size(), 1u);
 }
 
-TEST_F(PatchesTest, PatchLogDropsEntriesBeyondCapacityButKeepsThePatches)
-{
-    for (int i = 0; i < 2 * MaxPatches; ++i) {
-        model.AddPatch(100 + i, 900);
-        if (i % 2 == 0)
-            model.RemovePatch(900);
-    }
-    EXPECT_FALSE(model.LogPatch('A', 1, 2));
-    EXPECT_EQ(TakePatchLog().size(), static_cast<size_t>(PatchLogCapacity));
-    EXPECT_EQ(Patches().size(), 1u);
-    EXPECT_TRUE(model.LogPatch('A', 1, 2));
-}
-
 TEST_F(PatchesTest, RepeatedAffiliationIsRecordedOnce)
 {
     EXPECT_TRUE(model.RecordAffiliation('A', 7001, "Affiliate", 100));
