@@ -55,12 +55,8 @@ TEST_F(ConfigTest, MissingEmptyOrDamagedFileGivesDefaultsAndLimits)
     config.ConfigFile = std::string(ZEMBRANT_TEST_DATA) + "/DamagedConfig.ini";
     LoadConfiguration(config, extra);
     CONFIG expected = Defaults();
-    expected.HighPort = 255;
-    expected.BackupCheckTime = 60;
-    expected.GrantLogMax = 20;
+    // "#12" is not a colour triple, so it is read as a number, and that fails.
     expected.OddBackground = 0;
-    expected.EvenText = 0;
-    expected.DefaultText = 0;
     EXPECT_EQ(config, expected);
     EXPECT_EQ(extra.TGTimeOut, 17);
 }
