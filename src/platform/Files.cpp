@@ -1,12 +1,27 @@
 #include "platform/Files.h"
 
-#include <system_error>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <system_error>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 std::string ExecutableFolder()
 {
     std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    const auto exe = fs::read_symlink("/proc/self/exe", error);
     if (error)
         return "./";
     return WithTrailingSlash(exe.parent_path().string());
@@ -21,4 +36,298 @@ std::string WithTrailingSlash(std::string path)
     else if (path.back() != '/')
         path += '/';
     return path;
+}
+
+namespace {
+
+std::string HomeFolder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_dir)
+        return found->pw_dir;
+    return "/";
+}
+
+// The value of XDG_DOCUMENTS_DIR in user-dirs.dirs: "$HOME/..." or an absolute path.
+std::string XdgDocumentsFolder(const std::string& home)
+{
+    std::string configHome;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        configHome = xdg;
+    else
+        configHome = home + "/.config";
+    std::string text;
+    if (!ReadFileText(configHome + "/user-dirs.dirs", text))
+        return {};
+    std::istringstream lines(text);
+    std::string line;
+    const std::string key = "XDG_DOCUMENTS_DIR=";
+    while (std::getline(lines, line)) {
+        const auto start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, key.size(), key) != 0)
+            continue;
+        std::string value = line.substr(start + key.size());
+        while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t'))
+            value.pop_back();
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0)
+            value = home + value.substr(5);
+        if (!value.empty() && value.front() == '/')
+            return value;
+    }
+    return {};
+}
+
+char Lower(char c)
+{
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool MatchesFrom(std::string_view name, std::string_view pattern)
+{
+    size_t n = 0;
+    size_t p = 0;
+    size_t starPattern = std::string_view::npos;
+    size_t starName = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starPattern = p++;
+            starName = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starPattern != std::string_view::npos) {
+            p = starPattern + 1;
+            n = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+std::mutex faultMutex;
+std::function<int(const std::string&)> faultHook;
+
+int FaultFor(const std::string& path)
+{
+    std::lock_guard guard(faultMutex);
+    return faultHook ? faultHook(path) : 0;
+}
+
+std::string FailureText(const char* verb, const std::string& path, int errorNumber)
+{
+    return std::string("Cannot ") + verb + " \"" + path + "\": " + std::strerror(errorNumber);
+}
+
+int WriteAll(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return 0;
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+const char TemporaryMark[] = ".tmp-";
+constexpr size_t TemporarySuffixSize = 6;
+
+// Writes through fill (which gets the open descriptor and the simulated fault, and
+// returns an errno value or 0) into a temporary file beside path, then renames it over
+// path. The temporary file never outlives a failure.
+bool ReplaceAtomically(const std::string& path, const std::function<int(int, int)>& fill, std::string& error)
+{
+    const fs::path target(path);
+    const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+    std::string temporary = folder + "/." + target.filename().string() + TemporaryMark + "XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = FailureText("write", path, errno);
+        return false;
+    }
+    struct stat old{};
+    const mode_t mode = (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ? (old.st_mode & 07777) : 0644;
+    int failure = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (failure == 0)
+        failure = fill(fd, FaultFor(path));
+    if (failure == 0 && ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        ::unlink(temporary.c_str());
+        error = FailureText("write", path, failure);
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+}
+
+std::string DocumentsFolder()
+{
+    const std::string home = HomeFolder();
+    std::string folder = XdgDocumentsFolder(home);
+    if (folder.empty())
+        folder = home + "/Documents";
+    return WithTrailingSlash(folder);
+}
+
+bool FileExists(const std::string& path)
+{
+    std::error_code error;
+    return !path.empty() && fs::exists(path, error);
+}
+
+bool IsDirectory(const std::string& path)
+{
+    std::error_code error;
+    return !path.empty() && fs::is_directory(path, error);
+}
+
+bool CreateDirectories(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    std::error_code error;
+    fs::create_directories(path, error);
+    return IsDirectory(path);
+}
+
+bool DeleteFile(const std::string& path)
+{
+    std::error_code error;
+    return !path.empty() && !IsDirectory(path) && fs::remove(path, error);
+}
+
+bool MatchesWildcard(std::string_view name, std::string_view pattern)
+{
+    if (MatchesFrom(name, pattern))
+        return true;
+    // "*.*" style patterns also match names without an extension.
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*"
+        && name.find('.') == std::string_view::npos)
+        return MatchesFrom(name, pattern.substr(0, pattern.size() - 2));
+    return false;
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& pattern)
+{
+    std::vector<FolderEntry> entries;
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        FolderEntry entry;
+        entry.Name = it->path().filename().string();
+        if (!MatchesWildcard(entry.Name, pattern))
+            continue;
+        std::error_code statusError;
+        entry.IsDirectory = it->is_directory(statusError);
+        entry.IsRegularFile = !entry.IsDirectory && it->is_regular_file(statusError);
+        entries.push_back(std::move(entry));
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
+    return entries;
+}
+
+bool ReadFileText(const std::string& path, std::string& text)
+{
+    text.clear();
+    if (path.empty() || IsDirectory(path))
+        return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    text = std::move(contents).str();
+    return !file.bad();
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string& error)
+{
+    return ReplaceAtomically(
+        path,
+        [contents](int fd, int fault) {
+            if (fault != 0) {
+                WriteAll(fd, contents.data(), contents.size() / 2);
+                return fault;
+            }
+            return WriteAll(fd, contents.data(), contents.size());
+        },
+        error);
+}
+
+bool CopyFileOver(const std::string& from, const std::string& to, std::string& error)
+{
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        error = FailureText("read", from, errno);
+        return false;
+    }
+    int readFailure = 0;
+    const bool copied = ReplaceAtomically(
+        to,
+        [source, &readFailure](int fd, int fault) {
+            char buffer[65536];
+            for (;;) {
+                const ssize_t got = ::read(source, buffer, sizeof buffer);
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got < 0) {
+                    readFailure = errno;
+                    return readFailure;
+                }
+                if (got == 0)
+                    return fault;
+                if (const int failure = WriteAll(fd, buffer, static_cast<size_t>(got)); failure != 0)
+                    return failure;
+                if (fault != 0)
+                    return fault;
+            }
+        },
+        error);
+    ::close(source);
+    if (readFailure != 0)
+        error = FailureText("read", from, readFailure);
+    return copied;
+}
+
+bool IsTemporaryFileName(std::string_view name)
+{
+    const size_t mark = name.rfind(TemporaryMark);
+    return !name.empty() && name.front() == '.' && mark != std::string_view::npos
+        && name.size() == mark + sizeof TemporaryMark - 1 + TemporarySuffixSize;
+}
+
+void SetWriteFaultHook(std::function<int(const std::string& path)> hook)
+{
+    std::lock_guard guard(faultMutex);
+    faultHook = std::move(hook);
 }

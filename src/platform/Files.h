@@ -1,8 +1,53 @@
 #pragma once
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The folder that holds the running executable, ending in "/".
 std::string ExecutableFolder();
 
 // path with a trailing "/" (a trailing "\" becomes "/"); an empty path stays empty.
 std::string WithTrailingSlash(std::string path);
+
+// The user's documents folder, ending in "/": XDG_DOCUMENTS_DIR from user-dirs.dirs,
+// else ~/Documents.
+std::string DocumentsFolder();
+
+// File-system queries and changes. None throws; a failure is a false or an empty answer.
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Creates the folder and any missing parents; true when the folder exists afterwards.
+bool CreateDirectories(const std::string& path);
+bool DeleteFile(const std::string& path);
+
+struct FolderEntry
+{
+    std::string Name;
+    bool IsDirectory = false;
+    // A plain file; devices, pipes and sockets are neither this nor a directory.
+    bool IsRegularFile = false;
+};
+
+// Entries of folder whose names match pattern ("*" and "?", letter case ignored; a
+// pattern ending in ".*" also matches names without a dot). Sorted by name.
+std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& pattern);
+bool MatchesWildcard(std::string_view name, std::string_view pattern);
+
+// Whole file into text; false when it cannot be read.
+bool ReadFileText(const std::string& path, std::string& text);
+
+// Saves are written beside their target under a temporary name, flushed to the disk and
+// renamed over the target, so a reader (a load or a backup copy) finds either the old file
+// or the new one whole, and a failed save leaves the old file as it was. On failure error
+// names the file and the reason.
+bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string& error);
+// Copies from over to with the same atomic replacement.
+bool CopyFileOver(const std::string& from, const std::string& to, std::string& error);
+// A name the atomic writer uses for its temporary files; only a crash leaves one behind.
+bool IsTemporaryFileName(std::string_view name);
+
+// For tests: a hook asked before each atomic write with the target path; a non-zero
+// errno value makes that write fail halfway through, as a full disk would. An empty
+// function removes the hook.
+void SetWriteFaultHook(std::function<int(const std::string& path)> hook);

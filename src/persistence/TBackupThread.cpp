@@ -1,0 +1,119 @@
+#include "persistence/TBackupThread.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int64_t SecondsPerDay = 86400;
+
+std::string Trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string DateText(int64_t secondsSince1970)
+{
+    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return text;
+}
+
+}
+
+BackupJob MakeBackupJob(const CONFIG& config, int64_t now)
+{
+    return BackupJob{config.DataFolder, config.BackupPath, config.BackupAddDate, now};
+}
+
+std::string BackupDestination(const BackupJob& job, const std::string& systemFolder)
+{
+    const std::string root = WithTrailingSlash(Trimmed(job.BackupPath));
+    if (root.empty()) {
+        const std::string source = WithTrailingSlash(job.DataFolder) + systemFolder + "/";
+        return source + (job.AddDate ? "backup-" + DateText(job.StartTime) : "backup");
+    }
+    return root + (job.AddDate ? DateText(job.StartTime) + "/" : "") + systemFolder;
+}
+
+BackupResult RunBackup(const BackupJob& job)
+{
+    BackupResult result;
+    const std::string dataFolder = WithTrailingSlash(job.DataFolder);
+    if (dataFolder.empty())
+        return result;
+    for (const FolderEntry& system : ListFolder(dataFolder, "System*.*")) {
+        if (!system.IsDirectory)
+            continue;
+        const std::string source = dataFolder + system.Name + "/";
+        const std::string destination = BackupDestination(job, system.Name);
+        if (!CreateDirectories(destination)) {
+            ++result.Failures;
+            continue;
+        }
+        ++result.Folders;
+        for (const FolderEntry& file : ListFolder(source, "*")) {
+            if (!file.IsRegularFile || IsTemporaryFileName(file.Name))
+                continue;
+            std::string error;
+            if (CopyFileOver(source + file.Name, destination + "/" + file.Name, error))
+                ++result.Files;
+            else
+                ++result.Failures;
+        }
+    }
+    return result;
+}
+
+bool IsBackupDue(const CONFIG& config, int64_t now)
+{
+    return config.LastBackup + static_cast<int64_t>(config.BackupDays) * SecondsPerDay < now
+        || config.LastBackup > now;
+}
+
+BackupStep DecideBackup(CONFIG& config, bool backupRunning, int64_t now)
+{
+    if (backupRunning || !config.BackupEnabled)
+        return BackupStep::StopTimer;
+    if (!IsBackupDue(config, now))
+        return BackupStep::CheckLater;
+    config.LastBackup = now;
+    return BackupStep::StartBackup;
+}
+
+int64_t BackupCheckIntervalMs(const CONFIG& config)
+{
+    return static_cast<int64_t>(config.BackupCheckTime) * 60 * 1000;
+}
+
+TBackup::TBackup(BackupJob job, std::function<void()> ended) : m_job(std::move(job))
+{
+    onEnded = std::move(ended);
+    Start(false);
+}
+
+TBackup::~TBackup()
+{
+    Stop();
+}
+
+BackupResult TBackup::Result() const
+{
+    std::lock_guard guard(m_resultMutex);
+    return m_result;
+}
+
+void TBackup::Execute(std::stop_token)
+{
+    const BackupResult result = RunBackup(m_job);
+    std::lock_guard guard(m_resultMutex);
+    m_result = result;
+}

@@ -1,0 +1,243 @@
+#include "platform/IniFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+#include "platform/Files.h"
+
+namespace {
+
+std::string_view Trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+std::string OneLine(std::string_view text)
+{
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
+template <typename Number>
+bool ParseWhole(std::string_view text, Number& value)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+}
+
+IniFile::IniFile(std::string path) : m_path(std::move(path))
+{
+    std::string text;
+    if (ReadFileText(m_path, text))
+        Parse(text);
+}
+
+void IniFile::Parse(std::string_view text)
+{
+    m_sections.assign(1, Section{});
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view raw = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        while (!raw.empty() && raw.back() == '\r')
+            raw.remove_suffix(1);
+
+        const std::string_view trimmed = Trim(raw);
+        if (!trimmed.empty() && trimmed.front() == '[') {
+            const auto close = trimmed.find(']');
+            const auto name = trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+            m_sections.push_back(Section{std::string(Trim(name)), std::string(raw), {}});
+            continue;
+        }
+        Line line{std::string(raw), {}, {}};
+        const auto equals = trimmed.find('=');
+        if (!trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#' && equals != std::string_view::npos) {
+            line.Key = Trim(trimmed.substr(0, equals));
+            line.Value = Trim(trimmed.substr(equals + 1));
+        }
+        m_sections.back().Lines.push_back(std::move(line));
+    }
+}
+
+std::string IniFile::Text() const
+{
+    std::string text;
+    for (const Section& section : m_sections) {
+        if (!section.Header.empty())
+            text.append(section.Header).append("\r\n");
+        for (const Line& line : section.Lines)
+            text.append(line.Text).append("\r\n");
+    }
+    return text;
+}
+
+bool IniFile::UpdateFile(std::string& error) const
+{
+    if (m_path.empty()) {
+        error = "Cannot write a settings file without a name";
+        return false;
+    }
+    return WriteFileAtomically(m_path, Text(), error);
+}
+
+const IniFile::Section* IniFile::FindSection(std::string_view name) const
+{
+    for (const Section& section : m_sections)
+        if (!section.Header.empty() && SameName(section.Name, name))
+            return &section;
+    return nullptr;
+}
+
+IniFile::Section* IniFile::FindSection(std::string_view name)
+{
+    return const_cast<Section*>(std::as_const(*this).FindSection(name));
+}
+
+const IniFile::Line* IniFile::FindKey(std::string_view section, std::string_view key) const
+{
+    const Section* found = FindSection(section);
+    if (!found || key.empty())
+        return nullptr;
+    for (const Line& line : found->Lines)
+        if (SameName(line.Key, key))
+            return &line;
+    return nullptr;
+}
+
+bool IniFile::SectionExists(std::string_view section) const
+{
+    return FindSection(section) != nullptr;
+}
+
+bool IniFile::ValueExists(std::string_view section, std::string_view key) const
+{
+    return FindKey(section, key) != nullptr;
+}
+
+std::vector<std::string> IniFile::ReadSection(std::string_view section) const
+{
+    std::vector<std::string> keys;
+    if (const Section* found = FindSection(section))
+        for (const Line& line : found->Lines)
+            if (!line.Key.empty())
+                keys.push_back(line.Key);
+    return keys;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view defaultValue) const
+{
+    const Line* line = FindKey(section, key);
+    return std::string(line ? std::string_view(line->Value) : defaultValue);
+}
+
+int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, int32_t defaultValue) const
+{
+    const Line* line = FindKey(section, key);
+    int32_t value = 0;
+    return line && ParseWhole(line->Value, value) ? value : defaultValue;
+}
+
+int64_t IniFile::ReadInt64(std::string_view section, std::string_view key, int64_t defaultValue) const
+{
+    const Line* line = FindKey(section, key);
+    int64_t value = 0;
+    return line && ParseWhole(line->Value, value) ? value : defaultValue;
+}
+
+double IniFile::ReadFloat(std::string_view section, std::string_view key, double defaultValue) const
+{
+    const Line* line = FindKey(section, key);
+    if (!line)
+        return defaultValue;
+    double value = 0;
+    if (ParseWhole(line->Value, value) && std::isfinite(value))
+        return value;
+    // Written where the decimal separator is a comma.
+    std::string dotted = line->Value;
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    if (ParseWhole(dotted, value) && std::isfinite(value))
+        return value;
+    return defaultValue;
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    const std::string cleanKey = OneLine(Trim(key));
+    if (cleanKey.empty())
+        return;
+    const std::string cleanValue = OneLine(value);
+    Section* found = FindSection(section);
+    if (!found) {
+        if (m_sections.empty())
+            m_sections.emplace_back();
+        if (!m_sections.back().Header.empty() || !m_sections.back().Lines.empty())
+            if (m_sections.back().Lines.empty() || !Trim(m_sections.back().Lines.back().Text).empty())
+                m_sections.back().Lines.push_back({});
+        const std::string name = OneLine(Trim(section));
+        m_sections.push_back(Section{name, "[" + name + "]", {}});
+        found = &m_sections.back();
+    }
+    auto lastKey = found->Lines.end();
+    for (auto it = found->Lines.begin(); it != found->Lines.end(); ++it) {
+        if (it->Key.empty())
+            continue;
+        if (SameName(it->Key, cleanKey)) {
+            it->Value = std::string(Trim(cleanValue));
+            it->Text = it->Key + "=" + cleanValue;
+            return;
+        }
+        lastKey = it;
+    }
+    const auto at = lastKey == found->Lines.end() ? found->Lines.begin() : lastKey + 1;
+    found->Lines.insert(at, Line{cleanKey + "=" + cleanValue, cleanKey, std::string(Trim(cleanValue))});
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteFloat(std::string_view section, std::string_view key, double value)
+{
+    char text[64];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    WriteString(section, key, error == std::errc() ? std::string_view(text, static_cast<size_t>(end - text)) : "0");
+}
+
+void IniFile::DeleteKey(std::string_view section, std::string_view key)
+{
+    Section* found = FindSection(section);
+    if (!found)
+        return;
+    std::erase_if(found->Lines, [key](const Line& line) { return !line.Key.empty() && SameName(line.Key, key); });
+}
+
+void IniFile::EraseSection(std::string_view section)
+{
+    std::erase_if(m_sections,
+                  [section](const Section& s) { return !s.Header.empty() && SameName(s.Name, section); });
+}
