@@ -354,7 +354,9 @@ void CaptureReplay::Execute(std::stop_token stop)
 {
     if (!m_parser)
         return;
-    m_processor.Start(true);
+    // Started from this thread, the processing thread inherits its priority: idle when
+    // the front end starts the replay at idle priority.
+    m_processor.Start(false);
     const bool countsBlocks = m_counters != nullptr && m_parser->Kind() == CaptureKind::Bcd396xtDump;
     uint8_t block[TsbkSize];
     std::string_view line;
