@@ -261,7 +261,6 @@ TEST_F(KavriTest, HangUpIsReportedOnceAndTheReaderEnds)
         own.HangUp();
         ASSERT_TRUE(Eventually([&] { return !reader.IsRunning(); })) << type;
         EXPECT_EQ(lost, std::vector<std::string>{"Port does not exist!"});
-        // The port is closed: another opener gets it now.
         EXPECT_FALSE(reader.IsReading());
     }
 }
