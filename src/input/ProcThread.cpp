@@ -31,6 +31,8 @@ void ProcThread::Execute(std::stop_token stop)
 void ProcThread::HandleBlock(const uint8_t* block, std::stop_token stop)
 {
     m_blocksTaken.fetch_add(1, std::memory_order_relaxed);
+    if (m_pacer)
+        m_pacer->BlockTaken();
     if (!IsTsbkCrcValid(block)) {
         m_crcFailures.fetch_add(1, std::memory_order_relaxed);
         return;
@@ -61,6 +63,8 @@ void ProcThread::GatherPacket(const uint8_t* header, int following, std::stop_to
             continue;
         }
         m_blocksTaken.fetch_add(1, std::memory_order_relaxed);
+        if (m_pacer)
+            m_pacer->BlockTaken();
         ++gathered;
     }
 

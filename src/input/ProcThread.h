@@ -16,6 +16,15 @@ public:
     virtual bool DecodeMultiBlock(const PacketRecord& packet) = 0;
 };
 
+// Told of every block the processing thread takes, before it is decoded; capture replay
+// paces its clock here so that the model's time follows the capture, not the machine.
+class BlockPacer
+{
+public:
+    virtual ~BlockPacer() = default;
+    virtual void BlockTaken() = 0;
+};
+
 // The consumer of TBSKQueue: checks each block's CRC-16, gathers multi-block packets,
 // checks their CRC-32 and hands them to the decoder. The decoders run on this thread only.
 //
@@ -27,6 +36,9 @@ class ProcThread : public WorkerThread
 public:
     ProcThread(TBSKQueue& queue, BlockDecoder& decoder) : m_queue(queue), m_decoder(decoder) {}
     ~ProcThread() override { Stop(); }
+
+    // Set before Start; null for a live session.
+    void SetPacer(BlockPacer* pacer) { m_pacer = pacer; }
 
     uint64_t BlocksTaken() const { return m_blocksTaken.load(); }
     uint64_t CrcFailures() const { return m_crcFailures.load(); }
@@ -42,6 +54,7 @@ private:
 
     TBSKQueue& m_queue;
     BlockDecoder& m_decoder;
+    BlockPacer* m_pacer = nullptr;
     PacketRecord m_packet;
     uint8_t m_packetBytes[MaxPacketDataBlocks * TsbkSize] = {};
     std::atomic<uint64_t> m_blocksTaken{0};
