@@ -120,7 +120,7 @@ public:
     // Talkgroup and radio tables. IDs 0 are never stored; a full table refuses new IDs
     // quietly. The look-ups marked bounded give their stated answer when TGLOCK stays busy.
     // AddTalkgroup reads the site under SYSINFOLOCK before it takes TGLOCK, so its caller
-    // holds no lock below SYSINFOLOCK.
+    // may hold SYSINFOLOCK but none of the locks that come after it.
     void ClearTalkgroups();
     int TalkgroupCount() const { return m_talkgroupCount.load(std::memory_order_relaxed); }
     bool TalkgroupExists(int id) const; // bounded; true when busy
