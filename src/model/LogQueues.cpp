@@ -193,3 +193,64 @@ bool P25Class::IsPatchLogChanged() const
 {
     return IsChanged(*m_patchLog, Locks::PATCHLOGLOCK);
 }
+
+namespace {
+
+// Process-wide: the last queued "Queued" grant, so that a repeat within its second is dropped.
+struct QueuedGrant
+{
+    int64_t Time = -1;
+    int Talkgroup = 0;
+    int Radio = 0;
+};
+QueuedGrant lastQueuedGrant;
+
+}
+
+bool P25Class::LogGrant(const std::string& kind, int channel, const std::string& text, int radio, int talkgroup)
+{
+    if (!IsGrantsVisible())
+        return false;
+    return Enqueue(*m_grantLog, Locks::GLLOCK, [&](GRANTLOG& r) {
+        r.Time = Now();
+        r.Kind = kind;
+        r.Channel = channel;
+        r.Frequency = channel < 0 ? 0.0 : ChannelFrequency(channel);
+        r.Talkgroup = talkgroup;
+        r.Radio = radio;
+        r.Text = text;
+    });
+}
+
+bool P25Class::LogQueued(int talkgroup, int radio)
+{
+    {
+        NamedLockGuard guard(Locks::GLLOCK);
+        const QueuedGrant grant{Now(), talkgroup, radio};
+        if (grant.Time == lastQueuedGrant.Time && grant.Talkgroup == lastQueuedGrant.Talkgroup &&
+            grant.Radio == lastQueuedGrant.Radio)
+            return false;
+        lastQueuedGrant = grant;
+    }
+    // GLLOCK and FREQUENCY are never nested.
+    SetChannelsChanged();
+    LogGrant("Queued", -1, "", radio, talkgroup);
+    return true;
+}
+
+void P25Class::ClearGrantLog()
+{
+    ClearWithMarker(*m_grantLog, Locks::GLLOCK);
+}
+
+int P25Class::TakeGrantLog(GRANTLOG* destination, int max)
+{
+    if (!IsGrantsVisible())
+        return 0;
+    return TryTake(*m_grantLog, Locks::GLLOCK, destination, max);
+}
+
+bool P25Class::IsGrantLogChanged() const
+{
+    return IsGrantsVisible() && IsChanged(*m_grantLog, Locks::GLLOCK);
+}

@@ -24,6 +24,11 @@ void P25Class::ResetModel()
         m_towers.clear();
         m_sysInfo.SystemInfoChanged = 1;
     }
+    ResetIdentifierTables();
+    ClearChannels();
+    ClearTalkgroups();
+    ClearRadios();
+    ClearGrantLog();
     ClearNeighbors();
     ClearEventLog();
     ClearPacketDump();
@@ -34,6 +39,9 @@ void P25Class::ResetModel()
 
 void P25Class::ResetSiteLists()
 {
+    ResetIdentifierTables();
+    ClearChannels();
+    ClearGrantLog();
     ClearNeighbors();
     ClearEventLog();
     ClearPacketDump();

@@ -8,6 +8,7 @@
 
 #include "decoder/Tsbk.h"
 #include "input/ProcThread.h"
+#include "model/RadioTable.h"
 #include "model/Records.h"
 #include "platform/Clock.h"
 
@@ -29,6 +30,8 @@ constexpr int PacketDumpCapacity = 100;
 constexpr int UnknownPacketCapacity = 20;
 
 constexpr int NoChannel = 0xFFFF;
+constexpr int DefaultTGTimeOut = 17;
+constexpr int MinimumTGTimeOut = 5;
 
 // A pending log queue. Count is read without the queue's lock to refuse a full queue
 // early; everything else is touched under the lock.
@@ -114,11 +117,99 @@ public:
     int GetNeighbors(NEIGHBORREC* destination, int max);
     bool AreNeighborsChanged() const;
 
-    // Talkgroup and radio tables.
+    // Talkgroup and radio tables. IDs 0 are never stored; a full table refuses new IDs
+    // quietly. The look-ups marked bounded give their stated answer when TGLOCK stays busy.
+    // AddTalkgroup reads the site under SYSINFOLOCK before it takes TGLOCK, so its caller
+    // may hold SYSINFOLOCK but none of the locks that come after it.
+    void ClearTalkgroups();
+    int TalkgroupCount() const { return m_talkgroupCount.load(std::memory_order_relaxed); }
+    bool TalkgroupExists(int id) const; // bounded; true when busy
+    bool AddTalkgroup(int id);
+    bool SetTalkgroup(int id, const std::string& description, int64_t lastSeen, uint8_t priority,
+                      uint8_t emrgIgnore);
+    std::string GetTalkgroupDescription(int id) const; // bounded; "" when busy
+    uint8_t GetTalkgroupPriority(int id) const;         // bounded; 3 when busy
+    bool TouchTalkgroup(int id);                        // bounded
+    void CountTalkgroupHit(int id);
+    void MarkTalkgroupEncrypted(int id);
+    void SetTalkgroupHits(int id, int hits);
+    bool SetTalkgroupFirstSeen(int id, int64_t time); // bounded
+    void SetTalkgroupEmrgIgnore(int id, uint8_t value);
+    uint8_t GetTalkgroupEmrgIgnore(int id) const;
+    bool GetTalkgroupColors(int id, uint32_t& text, uint32_t& back) const; // bounded
+    bool SetTalkgroupColors(int id, uint32_t text, uint32_t back);         // bounded
+    bool GetTalkgroup(int id, TGTAG& destination) const;
+    // Copies every talkgroup in ascending order of Id; returns the number copied.
+    int GetTalkgroups(std::vector<TGTAG>& destination) const;
 
-    // Identifier tables and channels.
+    void ClearRadios();
+    int RadioCount() const { return m_radios.Count(); }
+    bool AddRadio(int id, int talkgroup);
+    bool SetRadio(int id, const std::string& description, int64_t lastSeen);
+    std::string GetRadioDescription(int id);
+    bool TouchRadio(int id);
+    bool GetRadioColors(int id, uint32_t& text, uint32_t& back) const;
+    bool SetRadioColors(int id, uint32_t text, uint32_t back);
+    bool GetRadio(int id, RADTAG& destination) const;
+    // Copies every radio in ascending order of Id; returns the number copied.
+    int GetRadios(std::vector<RADTAG>& destination);
+
+    // Identifier tables and channels. Channel operations take FREQUENCY (waiting unless
+    // marked single attempt, which returns false when the lock is busy) and touch the
+    // talkgroup and radio tables inside it; they write the grant log after releasing it.
+    // A 51st channel is refused: the operation then changes nothing and returns false.
+    void ResetIdentifierTables();
+    // True only when this call stored a different entry.
+    bool SetIdentifierTable(int identifier, const IDENTABLE& entry);
+    bool GetIdentifierTables(IDENTABLE* destination, int max);
+    uint8_t AreIdentifierTablesChanged() const;
+
+    // Frequencies in MHz, 0.0 for an empty table; no lock, a racing read is accepted.
     double ChannelFrequency(int channel) const;
-    std::string ChannelText(int channel) const;
+    double ChannelFrequencyEx(int channel, bool noOffset) const;
+    // The TDMA slot of the channel, or -1 when its table has no slot division.
+    int ChannelSlot(int channel) const;
+    std::string ChannelText(int channel, bool withFrequency = true, bool uplink = false) const;
+
+    // The caller holds FREQUENCY. Returns the row of the channel, or -1 when the table is full.
+    int FindOrAddChannel(int channel, int inputChannel);
+    void ClearChannels();
+    int GetChannels(FreqInfo* destination, int max);
+    uint8_t AreChannelsChanged() const;
+    void SetChannelsChanged();
+    bool ExpireChannelActivity();                                            // single attempt
+    bool IsControlChannel(int channel);                                      // single attempt
+    bool SetControlChannel(int channel, int inputChannel);                   // single attempt
+    bool MarkAlternateControlChannels(int ch1, int ch2);                     // single attempt
+    bool MarkAlternateControlChannelExplicit(int channel, int inputChannel); // single attempt
+    bool SetChannelStationId(int channel, const std::string& callSign);
+    bool SetChannelTalkgroup(int channel, int talkgroup);
+
+    bool GroupVoiceGrant(int channel, int inputChannel, const std::string& options, int radio, int talkgroup);
+    bool GroupVoiceGrantUpdate(int channel, int inputChannel, int talkgroup); // single attempt
+    bool GroupVoiceGrantExplicit(int channel, int inputChannel, const std::string& options, int talkgroup);
+    bool PrivateVoiceGrant(int channel, int firstRadio, const std::string& options, int secondRadio);
+    bool PrivateVoiceGrantUpdate(int channel, int firstRadio, int secondRadio);
+    bool PhoneGrant(int channel, int radio, const std::string& options);
+    bool PhoneGrantUpdate(int channel, int radio); // single attempt
+    bool GroupDataGrant(int channel, int talkgroup, const std::string& options, int radio);
+    bool DataChannelAnnouncement(int channel, int talkgroup); // single attempt
+    bool IndividualDataGrant(int channel, int firstRadio, const std::string& options, int secondRadio);
+
+    // Tower file: the reader sets the changed flag once it is done.
+    bool AddChannelUsageFlags(int channel, uint32_t bits);
+    bool MergeChannelHits(int channel, int hits);
+
+    // Activity time-out in ActivityTicks; values below the minimum are raised to it.
+    void SetTGTimeOut(int ticks);
+    int TGTimeOut() const { return m_tgTimeOut.load(std::memory_order_relaxed); }
+
+    // Grant log queue (GLLOCK), written by the channel grants.
+    bool LogGrant(const std::string& kind, int channel, const std::string& text, int radio, int talkgroup);
+    bool LogQueued(int talkgroup, int radio);
+    void ClearGrantLog();
+    int TakeGrantLog(GRANTLOG* destination, int max); // single attempt
+    bool IsGrantLogChanged() const;
 
     // Patches, affiliations and affiliation filters.
     // Full lists refuse new entries: a 26th patch pair, a 2,001st radio, a 41st range.
@@ -270,8 +361,40 @@ private:
     bool m_neighborsChanged = false;
 
     // Talkgroup and radio tables.
+    TGTAG* FindTalkgroup(int id);
+    const TGTAG* FindTalkgroup(int id) const;
+    std::string TalkgroupDefaultDescription() const;
+    std::string RadioDefaultDescription(int talkgroup) const;
+
+    // Indexed by Id, so the order of Id is the order of the slots; Id 0 marks a free slot.
+    std::vector<TGTAG> m_talkgroups = std::vector<TGTAG>(TalkgroupSlots);
+    std::atomic<int> m_talkgroupCount{0};
+    RadioTable m_radios{MaxRadios};
 
     // Identifier tables and channels.
+    struct GrantChange;
+    bool ApplyGrant(int channel, int inputChannel, const GrantChange& change);
+    bool FreeValue(int row, int value);
+    void SetFrequencyRules();
+
+    // The parts of each table the frequency rule reads, readable without BSOLOCK because
+    // channel operations may not take it inside FREQUENCY.
+    struct FrequencyRule
+    {
+        std::atomic<double> Base{0.0};
+        std::atomic<double> TxOffset{0.0};
+        std::atomic<double> Spacing{0.0};
+        std::atomic<int> Slots{0};
+    };
+    std::array<IDENTABLE, MaxIdentifierTables> m_idenTables{};
+    uint8_t m_idenTablesChanged = 1;
+    std::array<FrequencyRule, MaxIdentifierTables> m_frequencyRules{};
+    std::array<FreqInfo, MaxChannels> m_channels{};
+    int m_channelCount = 0;
+    uint8_t m_channelsChanged = 1;
+    std::atomic<int> m_tgTimeOut{DefaultTGTimeOut};
+    std::unique_ptr<PendingQueue<GRANTLOG, GrantLogCapacity>> m_grantLog =
+        std::make_unique<PendingQueue<GRANTLOG, GrantLogCapacity>>();
 
     // Patches, affiliations and affiliation filters.
     void ClearSiteActivity();

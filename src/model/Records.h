@@ -100,3 +100,84 @@ struct PATCHLOG
     int32_t Talkgroup = 0;
     int32_t Supergroup = 0;
 };
+
+// A talkgroup; guarded by TGLOCK. Equal colours mean "use the default colours".
+struct TGTAG
+{
+    int32_t Id = 0;
+    std::string Description;
+    int64_t LastSeen = 0;
+    uint8_t Priority = 50;
+    int64_t FirstSeen = 0;
+    uint8_t EncSeen = 0;
+    uint8_t EmrgIgnore = 0;
+    int32_t Hits = 0;
+    uint32_t TextColor = 0;
+    uint32_t BackColor = 0;
+};
+
+// A radio (subscriber unit); guarded by RADIDLOCK.
+struct RADTAG
+{
+    int32_t Id = 0;
+    std::string Description;
+    int64_t LastSeen = 0;
+    uint32_t TextColor = 0;
+    uint32_t BackColor = 0;
+};
+
+// One identifier table (channel plan); guarded by BSOLOCK. Base 0.0 is an empty table.
+// Source: 0 assumed, 1 manual, 2 confirmed. Slots 0 or 1: no TDMA slot division.
+struct IDENTABLE
+{
+    double Base = 0.0;
+    double TxOffset = 0.0;
+    double Spacing = 0.0;
+    double Bandwidth = 0.0;
+    uint8_t Source = 0;
+    uint8_t Slots = 0;
+
+    bool operator==(const IDENTABLE&) const = default;
+};
+
+// Usage letters of a channel: everything ever seen on it while this site was monitored.
+enum ChannelUsageFlag : uint32_t {
+    UsageControl = 0x01,   // c
+    UsageAlternate = 0x02, // a
+    UsageVoice = 0x04,     // v
+    UsageData = 0x08,      // d
+    UsageSystemId = 0x10,  // i
+    UsagePrivate = 0x20,   // p
+    UsagePhone = 0x40,     // t
+};
+
+// A channel seen on this site; guarded by FREQUENCY. LastActivity is in ActivityTicks, 0 idle.
+struct FreqInfo
+{
+    int32_t Channel = 0;
+    double Frequency = 0.0;
+    int32_t InputChannel = 0;
+    double InputFrequency = 0.0;
+    uint8_t InputExplicit = 0;
+    std::string Usage;
+    int32_t Talkgroup = 0;
+    std::string TalkgroupDescription;
+    int32_t Radio = 0;
+    uint32_t UsageFlags = 0;
+    std::string Options;
+    int32_t Hits = 0;
+    int32_t LastActivity = 0;
+};
+
+// A pending grant-log record; guarded by GLLOCK. Channel and Talkgroup -1 mean none; a
+// Time of 0 is the clear marker.
+struct GRANTLOG
+{
+    int64_t Time = 0;
+    std::string Kind;
+    int32_t Channel = -1;
+    double Frequency = 0.0;
+    int32_t Talkgroup = -1;
+    int32_t Radio = 0;
+    std::string Text;
+};
