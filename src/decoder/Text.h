@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Message texts are printf-formatted; labels carry their own leading blank.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+inline std::string Format(const char* format, ...)
+{
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (n < 0)
+        return {};
+    if (n < static_cast<int>(sizeof buffer))
+        return std::string(buffer, n);
+    std::string text(n, '\0');
+    va_start(args, format);
+    std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+inline std::string NumberText(long value)
+{
+    return Format("%ld", value);
+}
+
+// The service options of a grant: "Emrg" (bit 7) wins over "Enc" (bit 6).
+inline const char* NotesText(uint8_t options)
+{
+    if (options & 0x80)
+        return "Emrg";
+    if (options & 0x40)
+        return "Enc";
+    return "";
+}
+
+// The 8 bits of a byte as "0"/"1", most significant first.
+inline std::string BitsText(uint8_t byte)
+{
+    std::string text(8, '0');
+    for (int i = 0; i < 8; ++i)
+        if (byte & 0x80 >> i)
+            text[i] = '1';
+    return text;
+}
