@@ -12,7 +12,7 @@ namespace {
 std::optional<TsbkBlock> lastEventBlock;
 
 template <typename Queue, typename Fill>
-bool Enqueue(Queue& queue, NamedLock& lock, Fill fill)
+bool Enqueue(Queue& queue, NamedLock& lock, const LOGSITE& site, Fill fill)
 {
     if (queue.Count.load() >= static_cast<int>(queue.Items.size()))
         return false;
@@ -21,6 +21,7 @@ bool Enqueue(Queue& queue, NamedLock& lock, Fill fill)
     if (at >= static_cast<int>(queue.Items.size()))
         return false;
     fill(queue.Items[at]);
+    queue.Items[at].Site = site;
     queue.Count.store(at + 1);
     queue.Changed = true;
     return true;
@@ -82,7 +83,7 @@ bool P25Class::LogEvent(const uint8_t* block, const std::string& text)
     if (lastEventBlock && std::equal(block, block + TsbkSize, lastEventBlock->begin()))
         return false;
     const bool queued =
-        Enqueue(*m_eventLog, Locks::EVENTLOCK, [&](EVENTLOG& r) { FillBlockLog(r, Now(), block, text); });
+        Enqueue(*m_eventLog, Locks::EVENTLOCK, LogSite(), [&](EVENTLOG& r) { FillBlockLog(r, Now(), block, text); });
     if (queued) {
         lastEventBlock.emplace();
         std::copy(block, block + TsbkSize, lastEventBlock->begin());
@@ -92,12 +93,12 @@ bool P25Class::LogEvent(const uint8_t* block, const std::string& text)
 
 bool P25Class::LogPacket(const uint8_t* block, const std::string& text)
 {
-    return Enqueue(*m_packetDump, Locks::ALLPKTLOCK, [&](ALLPKT& r) { FillBlockLog(r, Now(), block, text); });
+    return Enqueue(*m_packetDump, Locks::ALLPKTLOCK, LogSite(), [&](ALLPKT& r) { FillBlockLog(r, Now(), block, text); });
 }
 
 bool P25Class::LogUnknownPacket(const uint8_t* block, const std::string& text)
 {
-    return Enqueue(*m_unknownPackets, Locks::UNKNOWNLOCK,
+    return Enqueue(*m_unknownPackets, Locks::UNKNOWNLOCK, LogSite(),
                    [&](UNKTSBK& r) { FillBlockLog(r, Now(), block, text); });
 }
 
@@ -150,7 +151,7 @@ bool P25Class::IsUnknownPacketsChanged() const
 
 bool P25Class::LogAffiliation(char kind, int radio, const std::string& text, int talkgroup)
 {
-    return Enqueue(*m_affiliationLog, Locks::AFFLOG, [&](AFFLOG& r) {
+    return Enqueue(*m_affiliationLog, Locks::AFFLOG, LogSite(), [&](AFFLOG& r) {
         r.Function = kind;
         r.Radio = radio;
         r.Talkgroup = talkgroup;
@@ -161,7 +162,7 @@ bool P25Class::LogAffiliation(char kind, int radio, const std::string& text, int
 
 bool P25Class::LogPatch(char kind, int talkgroup, int supergroup)
 {
-    return Enqueue(*m_patchLog, Locks::PATCHLOGLOCK, [&](PATCHLOG& r) {
+    return Enqueue(*m_patchLog, Locks::PATCHLOGLOCK, LogSite(), [&](PATCHLOG& r) {
         r.Time = Now();
         r.Kind = kind;
         r.Talkgroup = talkgroup;
@@ -211,7 +212,7 @@ bool P25Class::LogGrant(const std::string& kind, int channel, const std::string&
 {
     if (!IsGrantsVisible())
         return false;
-    return Enqueue(*m_grantLog, Locks::GLLOCK, [&](GRANTLOG& r) {
+    return Enqueue(*m_grantLog, Locks::GLLOCK, LogSite(), [&](GRANTLOG& r) {
         r.Time = Now();
         r.Kind = kind;
         r.Channel = channel;

@@ -21,6 +21,7 @@ void P25Class::ResetModel()
     {
         NamedLockGuard guard(Locks::SYSINFOLOCK);
         m_sysInfo = SYSINFO{};
+        PublishLogSite();
         m_towers.clear();
         m_sysInfo.SystemInfoChanged = 1;
     }

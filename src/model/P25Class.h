@@ -108,6 +108,8 @@ public:
     uint8_t IsSystemInfoChanged() const;
     bool GetSystemInfo(SYSINFO& destination);
     static std::string ServiceClassText(uint8_t bits);
+    // The identity new log records are stamped with; no lock.
+    LOGSITE LogSite() const;
     static std::string FlavorText(int flavor);
 
     // Neighbour sites (NEIGHBOR).
@@ -353,6 +355,9 @@ private:
 
     // System information and towers.
     SYSINFO m_sysInfo;
+    // SysId, RfssId and SiteId of m_sysInfo packed, 21 bits each, for LogSite.
+    std::atomic<uint64_t> m_logSite{0};
+    void PublishLogSite();
     std::vector<TOWERS> m_towers;
 
     // Neighbour sites.

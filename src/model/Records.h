@@ -45,6 +45,17 @@ struct NEIGHBORREC
     bool operator==(const NEIGHBORREC&) const = default;
 };
 
+// The system and site a log record was queued under, so that its row is saved into that
+// site's file even after the decoder has moved on.
+struct LOGSITE
+{
+    int32_t SysId = 0;
+    int32_t RfssId = 0;
+    int32_t SiteId = 0;
+
+    bool operator==(const LOGSITE&) const = default;
+};
+
 // Pending log records that carry a block: other events, packet dump, unknown packets.
 // A Time of 0 is the clear marker.
 struct BLOCKLOG
@@ -52,6 +63,7 @@ struct BLOCKLOG
     int64_t Time = 0;
     TsbkBlock Block{};
     std::string Text;
+    LOGSITE Site;
 };
 using EVENTLOG = BLOCKLOG;
 using ALLPKT = BLOCKLOG;
@@ -90,6 +102,7 @@ struct AFFLOG
     int32_t Talkgroup = 0;
     std::string Text;
     int64_t Time = 0;
+    LOGSITE Site;
 };
 
 // A pending patch-log record: Kind 'A' added, 'R' removed. A Time of 0 is the clear marker.
@@ -99,6 +112,7 @@ struct PATCHLOG
     char Kind = 0;
     int32_t Talkgroup = 0;
     int32_t Supergroup = 0;
+    LOGSITE Site;
 };
 
 // A talkgroup; guarded by TGLOCK. Equal colours mean "use the default colours".
@@ -180,4 +194,5 @@ struct GRANTLOG
     int32_t Talkgroup = -1;
     int32_t Radio = 0;
     std::string Text;
+    LOGSITE Site;
 };

@@ -49,6 +49,7 @@ bool P25Class::SetSystemAndSite(int sysId, int rfssId, uint8_t serviceClass, int
         m_sysInfo.SiteId = siteId;
         m_sysInfo.ServiceClass = serviceClass;
         m_sysInfo.SiteStatus = 0;
+        PublishLogSite();
         LoadSystemFolder();
         m_sysInfo.SystemInfoChanged = 1;
         return true;
@@ -57,12 +58,32 @@ bool P25Class::SetSystemAndSite(int sysId, int rfssId, uint8_t serviceClass, int
         m_sysInfo.RfssId = rfssId;
         m_sysInfo.SiteId = siteId;
         m_sysInfo.ServiceClass = serviceClass;
+        PublishLogSite();
         ResetSiteLists();
         LoadTowerFile();
         m_sysInfo.SystemInfoChanged = 1;
         return true;
     }
     return false;
+}
+
+namespace {
+constexpr int LogSiteBits = 21;
+constexpr uint64_t LogSiteMask = (uint64_t{1} << LogSiteBits) - 1;
+}
+
+void P25Class::PublishLogSite()
+{
+    const auto pack = [](int32_t v) { return static_cast<uint64_t>(v) & LogSiteMask; };
+    m_logSite.store(pack(m_sysInfo.SysId) << 2 * LogSiteBits | pack(m_sysInfo.RfssId) << LogSiteBits |
+                    pack(m_sysInfo.SiteId));
+}
+
+LOGSITE P25Class::LogSite() const
+{
+    const uint64_t packed = m_logSite.load();
+    return {static_cast<int32_t>(packed >> 2 * LogSiteBits & LogSiteMask),
+            static_cast<int32_t>(packed >> LogSiteBits & LogSiteMask), static_cast<int32_t>(packed & LogSiteMask)};
 }
 
 bool P25Class::SetWacn(int wacn)

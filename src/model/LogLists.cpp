@@ -1,0 +1,386 @@
+#include "model/LogLists.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <map>
+
+#include "decoder/Text.h"
+#include "model/P25Class.h"
+#include "persistence/Config.h"
+#include "platform/Clock.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr size_t LongLogCap = 5000;
+constexpr size_t DumpLogCap = 10000;
+constexpr int UnknownPriority = 50;
+
+const char* BaseName(LogKind kind)
+{
+    switch (kind) {
+    case LogKind::Affiliations: return "Affiliations";
+    case LogKind::GrantTrace: return "GrantLog";
+    case LogKind::OtherEvents: return "EventLog";
+    case LogKind::PatchLog: return "PatchLog";
+    case LogKind::UnknownPackets: return "UnknownPackets";
+    case LogKind::PacketDump: return "Dump";
+    case LogKind::RawDump: return "PSRDump";
+    case LogKind::RecentGrants: break;
+    }
+    return nullptr;
+}
+
+bool IsCsv(LogKind kind)
+{
+    return kind == LogKind::Affiliations || kind == LogKind::GrantTrace || kind == LogKind::OtherEvents ||
+           kind == LogKind::PatchLog;
+}
+
+std::string Quoted(const std::vector<std::string>& cells)
+{
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i)
+            line += ',';
+        line += '"' + cells[i] + '"';
+    }
+    return line;
+}
+
+// "%ld" of the cell's leading number, 0 when it has none.
+long LeadingNumber(const std::string& cell)
+{
+    return std::strtol(cell.c_str(), nullptr, 10);
+}
+
+std::string ChannelCell(int channel)
+{
+    return Format("%02d-%04d", channel >> 12 & 0xF, channel & 0xFFF);
+}
+
+std::string FrequencyCell(const P25Class& model, int channel, double frequency)
+{
+    const int slot = model.ChannelSlot(channel);
+    return slot < 0 ? Format("%3.05f", frequency) : Format("%3.05f/%d", frequency, slot);
+}
+
+}
+
+LogSettings LogSettings::From(const CONFIG& config, bool filterRegistrations)
+{
+    LogSettings s;
+    s.LogDenied = config.LogDenied;
+    s.GrantsUseFilter = config.GrantsUseFilter;
+    s.GrantsFilterOther = config.GrantsFilterOther;
+    s.GrantsFilterLevel = config.GrantsFilterLevel;
+    s.PrivatePriority = config.PrivatePriority;
+    s.GrantLogMax = config.GrantLogMax;
+    s.FilterRegistrations = filterRegistrations;
+    s.IncludeDate = config.IncludeDate;
+    return s;
+}
+
+void LogList::SetCap(size_t cap)
+{
+    m_cap = cap;
+    while (m_rows.size() > m_cap)
+        m_rows.pop_front();
+}
+
+void LogList::Add(LogRow row)
+{
+    m_rows.push_back(std::move(row));
+    while (m_rows.size() > m_cap)
+        m_rows.pop_front();
+}
+
+bool LogList::HasUnsaved() const
+{
+    return UnsavedCount() > 0;
+}
+
+size_t LogList::UnsavedCount() const
+{
+    size_t n = 0;
+    for (const auto& row : m_rows)
+        n += !row.Saved;
+    return n;
+}
+
+std::string LogList::FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now)
+{
+    std::string name = Format("System%03X/", site.SysId);
+    if (includeDate) {
+        const std::time_t t = static_cast<std::time_t>(now);
+        std::tm parts{};
+        localtime_r(&t, &parts);
+        name += Format("%04d%02d%02d-", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+    }
+    name += Format("%s-%d%02d.%s", BaseName(kind), site.RfssId, site.SiteId, IsCsv(kind) ? "csv" : "txt");
+    return name;
+}
+
+const char* LogList::HeaderLine(LogKind kind)
+{
+    switch (kind) {
+    case LogKind::Affiliations:
+        return "\"Timestamp\",\"Function\",\"TG ID\",\"TG Description\",\"RadioID\",\"Radio Description\"";
+    case LogKind::GrantTrace:
+        return "\"Timestamp\",\"Type\",\"Channel\",\"Frequency\",\"TG ID\",\"TalkGroup Description\",\"Radio "
+               "ID\",\"Radio Description\"";
+    case LogKind::OtherEvents: return "\"Timestamp\",\"Packet Data\",\"Event Description\"";
+    case LogKind::PatchLog: return "\"Timestamp\",\"Description\"";
+    case LogKind::UnknownPackets: return "\"Timestamp\",\"OP Code\",\"Packet Data\",\"Notes\"";
+    default: return nullptr;
+    }
+}
+
+std::string LogList::FileLine(LogKind kind, const LogRow& row)
+{
+    const auto& c = row.Cells;
+    switch (kind) {
+    case LogKind::Affiliations:
+        return Format("\"%s\",\"%s\",%ld,\"%s\",%ld,\"%s\"", c[0].c_str(), c[1].c_str(), LeadingNumber(c[2]),
+                      c[3].c_str(), LeadingNumber(c[4]), c[5].c_str());
+    case LogKind::PacketDump: return "  " + c[1] + " " + c[0] + " " + c[2];
+    case LogKind::RawDump: return c[0];
+    default: return Quoted(c);
+    }
+}
+
+bool LogList::Save(const std::string& dataFolder, const LOGSITE& current, bool includeDate, int64_t now,
+                   std::string& error)
+{
+    if (!BaseName(m_kind))
+        return true;
+    // Rows of one site go to one file, in list order.
+    std::map<std::string, std::vector<LogRow*>> files;
+    for (auto& row : m_rows) {
+        if (row.Saved)
+            continue;
+        const LOGSITE site = row.Site.SysId != 0 ? row.Site : current;
+        if (site.SysId == 0)
+            continue;
+        files[FileName(m_kind, site, includeDate, now)].push_back(&row);
+    }
+    bool ok = true;
+    for (auto& [name, rows] : files) {
+        const std::string path = WithTrailingSlash(dataFolder) + name;
+        const std::string folder = path.substr(0, path.rfind('/'));
+        std::string reason;
+        if (!IsDirectory(folder) && !CreateDirectories(folder)) {
+            error = "Cannot create folder \"" + folder + "\"";
+            ok = false;
+            continue;
+        }
+        std::FILE* file = std::fopen(path.c_str(), "ab");
+        if (!file) {
+            error = Format("Cannot write \"%s\": %s", path.c_str(), std::strerror(errno));
+            ok = false;
+            continue;
+        }
+        std::string text;
+        if (std::ftell(file) == 0 && HeaderLine(m_kind))
+            text = std::string(HeaderLine(m_kind)) + "\r\n";
+        for (const LogRow* row : rows)
+            text += FileLine(m_kind, *row) + "\r\n";
+        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        const int savedErrno = errno;
+        if (std::fclose(file) != 0 || !written) {
+            error = Format("Cannot write \"%s\": %s", path.c_str(), std::strerror(written ? errno : savedErrno));
+            ok = false;
+            continue;
+        }
+        for (LogRow* row : rows)
+            row->Saved = true;
+    }
+    return ok;
+}
+
+LogLists::LogLists()
+{
+    m_lists.reserve(LogKindCount);
+    m_lists.emplace_back(LogKind::Affiliations, LongLogCap);
+    m_lists.emplace_back(LogKind::GrantTrace, LongLogCap);
+    m_lists.emplace_back(LogKind::RecentGrants, 20);
+    m_lists.emplace_back(LogKind::OtherEvents, LongLogCap);
+    m_lists.emplace_back(LogKind::PatchLog, LongLogCap);
+    m_lists.emplace_back(LogKind::UnknownPackets, LongLogCap);
+    m_lists.emplace_back(LogKind::PacketDump, DumpLogCap);
+    m_lists.emplace_back(LogKind::RawDump, DumpLogCap);
+}
+
+std::string LogLists::PacketDataText(const TsbkBlock& block)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text(TsbkSize * 3, ' ');
+    for (int i = 0; i < TsbkSize; ++i) {
+        text[i * 3] = digits[block[i] >> 4];
+        text[i * 3 + 1] = digits[block[i] & 0xF];
+    }
+    return text;
+}
+
+void LogLists::ClearBeforeMarker(LogKind kind)
+{
+    if (onClear && List(kind).HasUnsaved())
+        onClear(kind);
+    List(kind).Clear();
+}
+
+void LogLists::AddAffiliation(P25Class& model, const LogSettings& settings, const AFFLOG& record)
+{
+    if (record.Function == 'C') {
+        ClearBeforeMarker(LogKind::Affiliations);
+        return;
+    }
+    if (record.Function == 'D' && !settings.LogDenied)
+        return;
+    if (!model.PassesAffiliationFilter(record.Radio))
+        return;
+    LogRow row;
+    row.Site = record.Site;
+    const bool withTalkgroup = record.Talkgroup != 0;
+    row.Cells = {LocalTimeText(record.Time),
+                 record.Text,
+                 withTalkgroup ? Format("%5d", record.Talkgroup) : "",
+                 withTalkgroup ? model.GetTalkgroupDescription(record.Talkgroup) : "",
+                 Format("%ld", static_cast<long>(record.Radio)),
+                 model.GetRadioDescription(record.Radio)};
+    List(LogKind::Affiliations).Add(std::move(row));
+}
+
+void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRANTLOG& record)
+{
+    if (record.Time == 0) {
+        ClearBeforeMarker(LogKind::GrantTrace);
+        List(LogKind::RecentGrants).Clear();
+        return;
+    }
+    const std::string& kind = record.Kind;
+    if (settings.GrantsUseFilter) {
+        if (settings.GrantsFilterOther && kind != "Group" && kind != "Private" && kind != "Station ID")
+            return;
+        const int priority = kind == "Private" ? settings.PrivatePriority
+                             : record.Talkgroup > 0 && model.TalkgroupExists(record.Talkgroup)
+                                 ? model.GetTalkgroupPriority(record.Talkgroup)
+                                 : UnknownPriority;
+        if (priority < 1 || priority > settings.GrantsFilterLevel)
+            return;
+    }
+
+    std::string channel, frequency;
+    if (record.Channel != -1) {
+        channel = ChannelCell(record.Channel);
+        frequency = FrequencyCell(model, record.Channel, record.Frequency);
+    }
+    std::string tg, tgDescription, radio, radioDescription;
+    const bool tgPresent = record.Talkgroup != -1;
+    const auto radioCells = [&] {
+        radio = Format("%ld", static_cast<long>(record.Radio));
+        radioDescription = model.GetRadioDescription(record.Radio);
+    };
+    if (kind == "Station ID") {
+        tgDescription = record.Text;
+    }
+    if (kind == "Group" || kind == "Data" || kind == "Queued") {
+        tg = tgPresent ? Format("%5d", record.Talkgroup) : "";
+        tgDescription = tgPresent ? model.GetTalkgroupDescription(record.Talkgroup) : "";
+        radioCells();
+    }
+    if (kind == "Private" || kind == "Data") {
+        tg = tgPresent ? Format("%ld", static_cast<long>(record.Talkgroup)) : "";
+        tgDescription = tgPresent ? model.GetRadioDescription(record.Talkgroup) : "";
+        radioCells();
+    }
+    if (kind == "Phone") {
+        tg.clear();
+        tgDescription.clear();
+        radioCells();
+    }
+    if (kind == "Alert") {
+        tg = Format("%ld", static_cast<long>(record.Talkgroup));
+        tgDescription = model.GetRadioDescription(record.Talkgroup);
+        radioCells();
+    }
+
+    const std::string type =
+        kind != "Station ID" && !record.Text.empty() ? kind + " (" + record.Text + ")" : kind;
+    LogRow trace;
+    trace.Site = record.Site;
+    trace.Cells = {LocalTimeText(record.Time), type, channel, frequency, tg, tgDescription, radio, radioDescription};
+    List(LogKind::GrantTrace).Add(std::move(trace));
+
+    LogRow recent;
+    recent.Site = record.Site;
+    recent.Saved = true;
+    recent.Cells = {LocalClockText(record.Time), kind, channel, frequency, tg, tgDescription, radio, radioDescription};
+    LogList& recentList = List(LogKind::RecentGrants);
+    recentList.SetCap(static_cast<size_t>(std::max(settings.GrantLogMax, 1)));
+    recentList.Add(std::move(recent));
+}
+
+void LogLists::AddEvent(const LogSettings& settings, const EVENTLOG& record)
+{
+    if (record.Time == 0) {
+        ClearBeforeMarker(LogKind::OtherEvents);
+        return;
+    }
+    if (settings.FilterRegistrations && (record.Block[0] & 0x3F) == 0x2C)
+        return;
+    LogRow row;
+    row.Site = record.Site;
+    row.Cells = {LocalTimeText(record.Time), PacketDataText(record.Block), record.Text};
+    List(LogKind::OtherEvents).Add(std::move(row));
+}
+
+void LogLists::AddPatch(P25Class& model, const PATCHLOG& record)
+{
+    if (record.Time == 0) {
+        ClearBeforeMarker(LogKind::PatchLog);
+        return;
+    }
+    const char* what = record.Kind == 'A' ? "Added Patch:   " : record.Kind == 'R' ? "Removed Patch: " : "Unknown Function:";
+    LogRow row;
+    row.Site = record.Site;
+    row.Cells = {LocalTimeText(record.Time),
+                 Format("%s%d (%s) --> %d (%s)", what, record.Talkgroup,
+                        model.GetTalkgroupDescription(record.Talkgroup).c_str(), record.Supergroup,
+                        model.GetTalkgroupDescription(record.Supergroup).c_str())};
+    List(LogKind::PatchLog).Add(std::move(row));
+}
+
+void LogLists::AddUnknown(const UNKTSBK& record)
+{
+    if (record.Time == 0) {
+        ClearBeforeMarker(LogKind::UnknownPackets);
+        return;
+    }
+    LogRow row;
+    row.Site = record.Site;
+    row.Cells = {LocalTimeText(record.Time), Format("%02X", record.Block[0] & 0x3F), PacketDataText(record.Block),
+                 record.Text};
+    List(LogKind::UnknownPackets).Add(std::move(row));
+}
+
+void LogLists::AddPacket(const ALLPKT& record)
+{
+    if (record.Time == 0) {
+        ClearBeforeMarker(LogKind::PacketDump);
+        return;
+    }
+    LogRow row;
+    row.Site = record.Site;
+    row.Cells = {LocalTimeText(record.Time), PacketDataText(record.Block), record.Text};
+    List(LogKind::PacketDump).Add(std::move(row));
+}
+
+void LogLists::AddRawLine(const std::string& line)
+{
+    LogRow row;
+    row.Cells = {line};
+    List(LogKind::RawDump).Add(std::move(row));
+}

@@ -1,0 +1,114 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/Records.h"
+
+class P25Class;
+struct CONFIG;
+
+// The running logs as the window shows them: rows built from the model's pending log
+// records, capped, cleared and appended to their files. Both front ends keep one LogLists
+// and fill it from the refresh cycle; only the thread that runs the refresh touches it.
+
+enum class LogKind
+{
+    Affiliations,
+    GrantTrace,
+    RecentGrants,
+    OtherEvents,
+    PatchLog,
+    UnknownPackets,
+    PacketDump,
+    RawDump,
+};
+constexpr int LogKindCount = 8;
+
+struct LogRow
+{
+    std::vector<std::string> Cells;
+    // The system and site the row was logged under; SysId 0 takes the current one at save time.
+    LOGSITE Site;
+    bool Saved = false;
+};
+
+// The settings the log rows and their saving read.
+struct LogSettings
+{
+    bool LogDenied = false;
+    bool GrantsUseFilter = false;
+    bool GrantsFilterOther = false;
+    int GrantsFilterLevel = 99;
+    int PrivatePriority = 0;
+    int GrantLogMax = 20;
+    bool FilterRegistrations = false;
+    bool IncludeDate = false;
+
+    static LogSettings From(const CONFIG& config, bool filterRegistrations);
+};
+
+class LogList
+{
+public:
+    LogList(LogKind kind, size_t cap) : m_kind(kind), m_cap(cap) {}
+
+    LogKind Kind() const { return m_kind; }
+    size_t Cap() const { return m_cap; }
+    void SetCap(size_t cap);
+    // Adds a row and drops the oldest ones beyond the cap.
+    void Add(LogRow row);
+    void Clear() { m_rows.clear(); }
+    const std::deque<LogRow>& Rows() const { return m_rows; }
+    bool HasUnsaved() const;
+    size_t UnsavedCount() const;
+
+    // Appends every unsaved row to its log file under dataFolder and marks it saved. Rows
+    // are written into the file of the site they were logged under (current: the site of
+    // rows logged before the system was known); rows without any site stay unsaved.
+    // False with the file and the reason when a file cannot be written; the rows of that
+    // file stay unsaved.
+    bool Save(const std::string& dataFolder, const LOGSITE& current, bool includeDate, int64_t now,
+              std::string& error);
+
+    // "GrantLog-103.csv" and the like, with the folder "System1A2/" and the date prefix.
+    static std::string FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now);
+    static const char* HeaderLine(LogKind kind);
+    static std::string FileLine(LogKind kind, const LogRow& row);
+
+private:
+    LogKind m_kind;
+    size_t m_cap;
+    std::deque<LogRow> m_rows;
+};
+
+// The eight log lists and the rules that turn pending records into their rows.
+class LogLists
+{
+public:
+    LogLists();
+
+    LogList& List(LogKind kind) { return m_lists[static_cast<int>(kind)]; }
+    const LogList& List(LogKind kind) const { return m_lists[static_cast<int>(kind)]; }
+
+    // Each Add... handles one record in queue order; a clear marker empties the list(s).
+    // onClear, when set, runs before a clear marker empties a list that holds unsaved rows.
+    void AddAffiliation(P25Class& model, const LogSettings& settings, const AFFLOG& record);
+    void AddGrant(P25Class& model, const LogSettings& settings, const GRANTLOG& record);
+    void AddEvent(const LogSettings& settings, const EVENTLOG& record);
+    void AddPatch(P25Class& model, const PATCHLOG& record);
+    void AddUnknown(const UNKTSBK& record);
+    void AddPacket(const ALLPKT& record);
+    void AddRawLine(const std::string& line);
+
+    std::function<void(LogKind)> onClear;
+
+    static std::string PacketDataText(const TsbkBlock& block);
+
+private:
+    void ClearBeforeMarker(LogKind kind);
+
+    std::vector<LogList> m_lists;
+};

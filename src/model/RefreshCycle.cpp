@@ -1,0 +1,252 @@
+#include "model/RefreshCycle.h"
+
+#include "decoder/Text.h"
+
+RefreshCycle::RefreshCycle(P25Class& model)
+    : m_model(model),
+      m_affiliationCopy(AffiliationLogCapacity),
+      m_grantCopy(GrantLogCapacity),
+      m_eventCopy(EventLogCapacity),
+      m_patchLogCopy(PatchLogCapacity),
+      m_packetCopy(PacketDumpCapacity),
+      m_unknownCopy(UnknownPacketCapacity),
+      m_channelCopy(MaxChannels),
+      m_neighborCopy(MaxNeighbors),
+      m_patchCopy(MaxPatches),
+      m_filterCopy(MaxFilterRanges)
+{
+}
+
+void RefreshCycle::SetLogSettings(const LogSettings& settings, int privatePriority)
+{
+    std::lock_guard guard(m_mutex);
+    m_settings = settings;
+    m_privatePriority = privatePriority;
+}
+
+void RefreshCycle::RunCycle(const Inputs& inputs)
+{
+    std::lock_guard guard(m_mutex);
+    const int64_t ticks = m_model.ActivityTicks();
+    if (ticks != m_lastTicks) {
+        m_model.ExpireChannelActivity();
+        m_model.ExpirePatches();
+        m_lastTicks = ticks;
+    }
+    const bool full = RequestFullRedraw.exchange(false);
+
+    if (m_model.AreIdentifierTablesChanged() || full)
+        DrawIdentifierTables();
+    if (m_model.IsSystemInfoChanged() || full) {
+        SYSINFO info;
+        m_model.GetSystemInfo(info);
+        DrawSystemInformation(info);
+    }
+    if (m_model.AreChannelsChanged() || full)
+        DrawActivity(inputs);
+    if (m_model.AreNeighborsChanged() || full)
+        DrawAdjacentSites();
+    // Taken whenever records wait: records that leave the list unchanged (denials) would
+    // otherwise fill the queue and block every later affiliation event.
+    DrawAffiliations();
+    if (m_model.ArePatchesChanged() || m_model.IsPatchLogChanged() || full)
+        DrawPatches(m_model.ArePatchesChanged() || full, m_model.IsPatchLogChanged() || full);
+    if (m_model.IsUnknownPacketsChanged())
+        DrawUnknownPackets();
+    if (m_model.IsGrantLogChanged() || full)
+        DrawGrants();
+    if (m_model.IsEventLogChanged() || full)
+        DrawOtherEvents();
+    if (m_model.IsPacketDumpChanged() || full)
+        DrawPacketDump();
+    if (m_model.AreFiltersChanged() || full)
+        DrawFilterRanges();
+    if (inputs.HeldTalkgroup != m_lastHeld) {
+        m_lastHeld = inputs.HeldTalkgroup;
+        DrawActivity(inputs);
+    }
+    if (inputs.DecodeActive && inputs.RawDumpOn && popRawLine)
+        DrawRawDump();
+}
+
+void RefreshCycle::DrainLogs()
+{
+    std::lock_guard guard(m_mutex);
+    DrawAffiliations();
+    DrawPatches(false, true);
+    DrawUnknownPackets();
+    DrawGrants();
+    DrawOtherEvents();
+    DrawPacketDump();
+}
+
+void RefreshCycle::Drawn(Section section)
+{
+    if (onSection)
+        onSection(section);
+}
+
+void RefreshCycle::CheckIdentity()
+{
+    const bool changed = m_model.IsSystemInfoChanged();
+    SYSINFO info;
+    m_model.GetSystemInfo(info);
+    const bool stale = (info.Wacn != 0 && !m_shownWacnKnown) || info.RfssId != m_shownRfss || info.SiteId != m_shownSite;
+    if (changed || stale)
+        DrawSystemInformation(info);
+}
+
+void RefreshCycle::DrawSystemInformation(const SYSINFO& info)
+{
+    m_shownRfss = info.RfssId;
+    m_shownSite = info.SiteId;
+    m_shownWacnKnown = info.SysId != 0 && info.Wacn != 0;
+    std::vector<TOWERS> towers;
+    m_model.GetTowers(towers);
+    const std::string tower = TowerDescriptionOf(towers, info.RfssId, info.SiteId);
+    Labels = BuildSystemLabels(info, tower);
+    SiteInformation = SiteInformationRows(info, tower);
+    Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
+    Labels.RadioCount = std::to_string(m_model.RadioCount());
+    Drawn(Section::SystemInformation);
+}
+
+void RefreshCycle::DrawIdentifierTables()
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    m_model.GetIdentifierTables(m_tableCopy.data(), MaxIdentifierTables);
+    IdentifierTables = IdentifierRows(m_tableCopy.data());
+    Drawn(Section::IdentifierTables);
+}
+
+void RefreshCycle::DrawActivity(const Inputs& inputs)
+{
+    Hold = HoldLabel(inputs.HeldTalkgroup);
+    if (m_model.GetSystemId() == 0) {
+        Drawn(Section::Activity);
+        return;
+    }
+    CheckIdentity();
+    const int count = m_model.GetChannels(m_channelCopy.data(), MaxChannels);
+    const std::span<const FreqInfo> channels(m_channelCopy.data(), count);
+    FollowedRow = follow ? follow(channels, std::span<const PATCHREC>(m_patchCopy.data(), m_patchCount), inputs) : -1;
+    Activity = ActivityRows(m_model, m_channelCopy.data(), count, FollowedRow, m_privatePriority);
+    Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
+    Labels.RadioCount = std::to_string(m_model.RadioCount());
+    Drawn(Section::Activity);
+}
+
+void RefreshCycle::DrawAdjacentSites()
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    const int count = m_model.GetNeighbors(m_neighborCopy.data(), MaxNeighbors);
+    std::vector<TOWERS> towers;
+    m_model.GetTowers(towers);
+    AdjacentSites = AdjacentRows(m_neighborCopy.data(), count, towers);
+    Drawn(Section::AdjacentSites);
+}
+
+void RefreshCycle::DrawAffiliations()
+{
+    const int count = m_model.TakeAffiliationLog(m_affiliationCopy.data(), AffiliationLogCapacity);
+    if (count == 0 && !m_model.AreAffiliationsChanged())
+        return;
+    if (m_model.AreAffiliationsChanged()) {
+        // Clears the list's changed flag; the rows come from the records.
+        std::vector<AFFREC> list(MaxAffiliations);
+        m_model.GetAffiliations(list.data(), MaxAffiliations);
+    }
+    for (int i = 0; i < count; ++i) {
+        const AFFLOG& record = m_affiliationCopy[i];
+        Affiliations.Apply(m_model, record);
+        Logs.AddAffiliation(m_model, m_settings, record);
+    }
+    Drawn(Section::Affiliations);
+}
+
+void RefreshCycle::DrawPatches(bool patchesChanged, bool patchLogChanged)
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    if (patchesChanged) {
+        m_patchCount = m_model.GetPatches(m_patchCopy.data(), MaxPatches);
+        PatchList = PatchRows(m_model, m_patchCopy.data(), m_patchCount);
+    }
+    if (patchLogChanged) {
+        const int count = m_model.TakePatchLog(m_patchLogCopy.data(), PatchLogCapacity);
+        for (int i = 0; i < count; ++i)
+            Logs.AddPatch(m_model, m_patchLogCopy[i]);
+    }
+    Drawn(Section::Patches);
+}
+
+void RefreshCycle::DrawUnknownPackets()
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    const int count = m_model.TakeUnknownPackets(m_unknownCopy.data(), UnknownPacketCapacity);
+    for (int i = 0; i < count; ++i)
+        Logs.AddUnknown(m_unknownCopy[i]);
+    Drawn(Section::UnknownPackets);
+}
+
+void RefreshCycle::DrawGrants()
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    const int count = m_model.TakeGrantLog(m_grantCopy.data(), GrantLogCapacity);
+    for (int i = 0; i < count; ++i)
+        Logs.AddGrant(m_model, m_settings, m_grantCopy[i]);
+    Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
+    Labels.RadioCount = std::to_string(m_model.RadioCount());
+    Drawn(Section::Grants);
+}
+
+void RefreshCycle::DrawOtherEvents()
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    const int count = m_model.TakeEventLog(m_eventCopy.data(), EventLogCapacity);
+    for (int i = 0; i < count; ++i)
+        Logs.AddEvent(m_settings, m_eventCopy[i]);
+    Drawn(Section::OtherEvents);
+}
+
+void RefreshCycle::DrawPacketDump()
+{
+    if (m_model.GetSystemId() == 0)
+        return;
+    CheckIdentity();
+    const int count = m_model.TakePacketDump(m_packetCopy.data(), PacketDumpCapacity);
+    for (int i = 0; i < count; ++i)
+        Logs.AddPacket(m_packetCopy[i]);
+    Drawn(Section::PacketDump);
+}
+
+void RefreshCycle::DrawFilterRanges()
+{
+    FilteringEnabled = m_model.IsFilteringEnabled();
+    const int count = m_model.GetFilterRanges(m_filterCopy.data(), MaxFilterRanges);
+    FilterRanges = FilterRows(m_filterCopy.data(), count);
+    Drawn(Section::FilterRanges);
+}
+
+void RefreshCycle::DrawRawDump()
+{
+    std::string line;
+    int moved = 0;
+    while (moved < RawLinesPerCycle && popRawLine(line)) {
+        Logs.AddRawLine(line);
+        ++moved;
+    }
+    if (moved)
+        Drawn(Section::RawDump);
+}

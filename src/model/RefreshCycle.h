@@ -1,0 +1,118 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "model/LogLists.h"
+#include "model/P25Class.h"
+#include "model/ScreenLists.h"
+
+// One refresh of the window's lists from the model: the time-outs on the activity clock,
+// then each section whose changed flag is set (or all on a full redraw), in the window's
+// order. The GUI's ScreenThread runs a cycle every 10 ms and draws the sections a cycle
+// reports; zembrant-cli runs it on its own and writes the logs. RunCycle holds a mutex, so a
+// replay may also drain the model's queues from the processing thread between blocks.
+class RefreshCycle
+{
+public:
+    enum class Section
+    {
+        IdentifierTables,
+        SystemInformation,
+        Activity,
+        AdjacentSites,
+        Affiliations,
+        Patches,
+        UnknownPackets,
+        Grants,
+        OtherEvents,
+        PacketDump,
+        FilterRanges,
+        RawDump,
+    };
+
+    struct Inputs
+    {
+        bool DecodeActive = false;
+        int HeldTalkgroup = -1;
+        bool RawDumpOn = false;
+    };
+
+    explicit RefreshCycle(P25Class& model);
+
+    void SetLogSettings(const LogSettings& settings, int privatePriority);
+    void RunCycle(const Inputs& inputs);
+    // Takes every pending log record now (a replay drains in step with decoding).
+    void DrainLogs();
+
+    // Set from any thread: the next cycle redraws every section that honours it.
+    std::atomic<bool> RequestFullRedraw{false};
+
+    // The followed row of the channel snapshot, or -1 (the follow step of scanner control).
+    std::function<int(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, const Inputs&)> follow;
+    // Pops one raw line of the reader; false when none waits.
+    std::function<bool(std::string& line)> popRawLine;
+    // Told after each section was rebuilt, for a window to draw it.
+    std::function<void(Section)> onSection;
+
+    // What the sections show. Read them from the thread that runs the cycles.
+    LogLists Logs;
+    SystemLabels Labels;
+    std::vector<TextRow> SiteInformation;
+    std::vector<TextRow> IdentifierTables;
+    std::vector<TextRow> Activity;
+    std::string Hold = "No Hold";
+    std::vector<TextRow> AdjacentSites;
+    AffiliationList Affiliations;
+    std::vector<TextRow> PatchList;
+    std::vector<TextRow> FilterRanges;
+    bool FilteringEnabled = false;
+    int FollowedRow = -1;
+
+    static constexpr int RawLinesPerCycle = 5;
+
+private:
+    // Redraws the system information when the identity moved under the shown one.
+    void CheckIdentity();
+    void DrawSystemInformation(const SYSINFO& info);
+    void DrawIdentifierTables();
+    void DrawActivity(const Inputs& inputs);
+    void DrawAdjacentSites();
+    void DrawAffiliations();
+    void DrawPatches(bool patchesChanged, bool patchLogChanged);
+    void DrawUnknownPackets();
+    void DrawGrants();
+    void DrawOtherEvents();
+    void DrawPacketDump();
+    void DrawFilterRanges();
+    void DrawRawDump();
+    void Drawn(Section section);
+
+    P25Class& m_model;
+    std::recursive_mutex m_mutex;
+    LogSettings m_settings;
+    int m_privatePriority = 0;
+    int64_t m_lastTicks = -1;
+    int m_lastHeld = -1;
+    int m_shownRfss = -1;
+    int m_shownSite = -1;
+    bool m_shownWacnKnown = false;
+
+    std::vector<AFFLOG> m_affiliationCopy;
+    std::vector<GRANTLOG> m_grantCopy;
+    std::vector<EVENTLOG> m_eventCopy;
+    std::vector<PATCHLOG> m_patchLogCopy;
+    std::vector<ALLPKT> m_packetCopy;
+    std::vector<UNKTSBK> m_unknownCopy;
+    std::vector<FreqInfo> m_channelCopy;
+    std::vector<NEIGHBORREC> m_neighborCopy;
+    std::vector<PATCHREC> m_patchCopy;
+    int m_patchCount = 0;
+    std::vector<FILTERRANGE> m_filterCopy;
+    std::array<IDENTABLE, MaxIdentifierTables> m_tableCopy{};
+};

@@ -1,0 +1,203 @@
+#include "model/ScreenLists.h"
+
+#include <algorithm>
+
+#include "decoder/Text.h"
+#include "model/P25Class.h"
+#include "platform/Clock.h"
+
+namespace {
+
+bool IsConnected(const SYSINFO& info)
+{
+    return info.SiteStatus & 1;
+}
+
+const char* SourceText(uint8_t source)
+{
+    switch (source) {
+    case 1: return "Manual";
+    case 2: return "Confirmed";
+    default: return "Assumed";
+    }
+}
+
+}
+
+std::string TowerDescriptionOf(const std::vector<TOWERS>& towers, int rfss, int site)
+{
+    for (const auto& tower : towers)
+        if (tower.Rfss == rfss && tower.Site == site)
+            return tower.Description;
+    return {};
+}
+
+SystemLabels BuildSystemLabels(const SYSINFO& info, const std::string& towerDescription)
+{
+    SystemLabels labels;
+    if (info.SysId == 0)
+        return labels;
+    labels.SysId = Format("%03X", info.SysId);
+    labels.SystemField = Format("%03X/%05lX", info.SysId, static_cast<long>(info.Wacn));
+    labels.Rfss = Format("%03d", info.RfssId);
+    labels.Site = Format("%03d", info.SiteId);
+    labels.SiteField = Format("R%03d S%03d", info.RfssId, info.SiteId);
+    labels.Wacn = Format("%05lX", static_cast<long>(info.Wacn));
+    labels.SiteDescription = towerDescription;
+    labels.Flavor = P25Class::FlavorText(info.Flavor);
+    labels.SystemDescription = info.SystemDescription;
+    labels.Status = IsConnected(info) ? "OK" : "ST!";
+    labels.StatusLine = labels.Status;
+    return labels;
+}
+
+std::vector<TextRow> SiteInformationRows(const SYSINFO& info, const std::string& towerDescription)
+{
+    if (info.SysId == 0)
+        return {};
+    const bool severalSigns = info.CallSigns.find(' ') != std::string::npos;
+    return {
+        {"System ID", {Format("%03X", info.SysId)}},
+        {"RFSS", {Format("%03d", info.RfssId)}},
+        {"Site ID", {Format("%03d", info.SiteId)}},
+        {"WACN", {Format("%05lX", static_cast<long>(info.Wacn))}},
+        {"Tower Description", {towerDescription}},
+        {"System Description", {info.SystemDescription}},
+        {"Capabilities", {P25Class::ServiceClassText(info.ServiceClass)}},
+        {severalSigns ? "Call Signs" : "Call Sign", {info.CallSigns}},
+        {"Tower Status", {IsConnected(info) ? "Connected" : "Site Trunking Mode"}},
+        {"Flavor", {P25Class::FlavorText(info.Flavor)}},
+    };
+}
+
+std::vector<TextRow> IdentifierRows(const IDENTABLE* tables)
+{
+    std::vector<TextRow> rows;
+    for (int i = 0; i < MaxIdentifierTables; ++i) {
+        const IDENTABLE& t = tables[i];
+        TextRow row{Format("%02d", i), {}};
+        if (t.Base == 0.0)
+            row.Cells.assign(6, "");
+        else
+            row.Cells = {Format("%d", t.Slots),         Format("%3.05f", t.Base),      Format("%3.05f", t.Spacing),
+                         Format("%3.05f", t.TxOffset), SourceText(t.Source), Format("%3.05f", t.Bandwidth)};
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+std::string HoldLabel(int heldTalkgroup)
+{
+    return heldTalkgroup == -1 ? "No Hold" : "Holding Talkgroup " + std::to_string(heldTalkgroup);
+}
+
+std::vector<TextRow> ActivityRows(P25Class& model, const FreqInfo* channels, int count, int followedRow,
+                                  int privatePriority)
+{
+    static const char usageLetters[] = "icavdpt";
+    std::vector<TextRow> rows;
+    rows.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const FreqInfo& ch = channels[i];
+        std::string frequency;
+        if (ch.Frequency == -1.0)
+            frequency = "Unknown";
+        else if (const int slot = model.ChannelSlot(ch.Channel); slot >= 0)
+            frequency = Format("%3.05f/%d", ch.Frequency, slot);
+        else
+            frequency = Format("%3.05f", ch.Frequency);
+
+        std::string usage;
+        for (int bit = 0; bit < 7; ++bit)
+            if (ch.UsageFlags & 1u << bit)
+                usage += usageLetters[bit];
+
+        std::string type = ch.Usage;
+        if (!ch.Options.empty() && ch.Usage != "Station ID")
+            type += " (" + ch.Options + ")";
+
+        std::string priority, talkgroup, talkgroupDescription;
+        if (ch.Talkgroup != 0 && (ch.Usage == "Private" || ch.Usage == "Data")) {
+            priority = Format("%d", privatePriority);
+            talkgroup = Format("%ld", static_cast<long>(ch.Talkgroup));
+            talkgroupDescription = model.GetRadioDescription(ch.Talkgroup);
+        } else if (ch.Talkgroup != 0) {
+            priority = Format("%d", model.GetTalkgroupPriority(ch.Talkgroup));
+            talkgroup = Format("%d", ch.Talkgroup);
+            talkgroupDescription = ch.TalkgroupDescription;
+        } else if (ch.Usage == "Station ID") {
+            priority = ch.Options;
+        }
+
+        std::string radio, radioDescription;
+        if (ch.Radio != 0) {
+            radio = Format("%ld", static_cast<long>(ch.Radio));
+            radioDescription = model.GetRadioDescription(ch.Radio);
+            if (radioDescription.empty()) {
+                model.AddRadio(ch.Radio, ch.Talkgroup);
+                radioDescription = model.GetRadioDescription(ch.Radio);
+            }
+        }
+        rows.push_back({Format("%02d-%04d", ch.Channel >> 12 & 0xF, ch.Channel & 0xFFF),
+                        {frequency, usage, type, priority, talkgroup, talkgroupDescription, radio, radioDescription,
+                         i == followedRow ? "<-----" : "", Format("%d", ch.Hits)}});
+    }
+    return rows;
+}
+
+std::vector<TextRow> AdjacentRows(const NEIGHBORREC* neighbors, int count, const std::vector<TOWERS>& towers)
+{
+    std::vector<TextRow> rows;
+    for (int i = 0; i < count; ++i) {
+        const NEIGHBORREC& n = neighbors[i];
+        const bool known = n.Channel != NoChannel;
+        rows.push_back({Format("%d%02d (T%02X%02X)", n.RfssId, n.SiteId, n.RfssId, n.SiteId),
+                        {Format("%03X", n.SysId), known ? Format("%02d-%04d", n.Channel >> 12 & 0xF, n.Channel & 0xFFF) : "",
+                         known ? Format("%3.05f", n.Frequency) : "", TowerDescriptionOf(towers, n.RfssId, n.SiteId),
+                         std::string(n.Status & 1 ? "Connected, " : "Failed, ") + (n.Status & 2 ? "Current" : "Stale")}});
+    }
+    return rows;
+}
+
+std::vector<TextRow> PatchRows(P25Class& model, const PATCHREC* patches, int count)
+{
+    std::vector<TextRow> rows;
+    for (int i = 0; i < count; ++i) {
+        const PATCHREC& p = patches[i];
+        rows.push_back({Format("%05d (%s) --> %05d (%s)", p.Talkgroup, model.GetTalkgroupDescription(p.Talkgroup).c_str(),
+                               p.Supergroup, model.GetTalkgroupDescription(p.Supergroup).c_str()),
+                        {}});
+    }
+    return rows;
+}
+
+std::vector<TextRow> FilterRows(const FILTERRANGE* ranges, int count)
+{
+    std::vector<TextRow> rows;
+    for (int i = 0; i < count; ++i)
+        rows.push_back({Format("%ld", static_cast<long>(ranges[i].Low)),
+                        {Format("%ld", static_cast<long>(ranges[i].High)), ranges[i].Active ? "Yes" : "No"}});
+    return rows;
+}
+
+void AffiliationList::Apply(P25Class& model, const AFFLOG& record)
+{
+    if (record.Function == 'C') {
+        m_rows.clear();
+        return;
+    }
+    if (record.Function != 'A' && record.Function != 'U')
+        return;
+    const std::string radio = Format("%ld", static_cast<long>(record.Radio));
+    std::erase_if(m_rows, [&](const TextRow& row) { return row.Cells[1] == radio; });
+    if (record.Function != 'A')
+        return;
+    std::string radioDescription = model.GetRadioDescription(record.Radio);
+    if (radioDescription.empty()) {
+        model.AddRadio(record.Radio, record.Talkgroup);
+        radioDescription = model.GetRadioDescription(record.Radio);
+    }
+    m_rows.push_back({Format("%5d", record.Talkgroup),
+                      {model.GetTalkgroupDescription(record.Talkgroup), radio, radioDescription,
+                       LocalTimeText(record.Time)}});
+}
