@@ -147,6 +147,7 @@ public:
     bool Open(const std::string& path, CaptureKind kind, std::string& error);
 
     ReplayProgress Progress() const;
+    const ProcThread& Processor() const { return m_processor; }
     // True once the whole file was read and decoded (false after a stop on request).
     bool IsFinished() const { return m_finished.load(); }
     // Processing thread: ActivityTicks changed (channel activity and patch expiry run here).

@@ -38,12 +38,12 @@ void ProcThread::HandleBlock(const uint8_t* block, std::stop_token stop)
         return;
     }
     if (Opcode(block) != MultiBlockOpcode) {
-        m_decoder.DecodeTsbk(block);
+        Decode(block);
         return;
     }
     const int following = block[6] & 0x7F;
     if (following < 1 || following > MaxPacketDataBlocks) {
-        m_decoder.DecodeTsbk(block);
+        Decode(block);
         return;
     }
     GatherPacket(block, following, stop);
@@ -76,7 +76,8 @@ void ProcThread::GatherPacket(const uint8_t* header, int following, std::stop_to
     if (PacketCrc32(m_packetBytes, length) == expected) {
         m_packet.BlockCount = gathered;
         m_packetsDecoded.fetch_add(1, std::memory_order_relaxed);
-        m_decoder.DecodeMultiBlock(m_packet);
+        if (m_decoder.DecodeMultiBlock(m_packet))
+            m_blocksRecognised.fetch_add(static_cast<uint64_t>(gathered), std::memory_order_relaxed);
         return;
     }
     DecodeSingly(gathered);
@@ -86,8 +87,14 @@ void ProcThread::DecodeSingly(int gathered)
 {
     for (int i = 0; i < gathered; ++i) {
         if (IsTsbkCrcValid(m_packet.Blocks[i]))
-            m_decoder.DecodeTsbk(m_packet.Blocks[i]);
+            Decode(m_packet.Blocks[i]);
         else
             m_crcFailures.fetch_add(1, std::memory_order_relaxed);
     }
+}
+
+void ProcThread::Decode(const uint8_t* block)
+{
+    if (m_decoder.DecodeTsbk(block))
+        m_blocksRecognised.fetch_add(1, std::memory_order_relaxed);
 }

@@ -7,6 +7,15 @@
 
 class TBSKQueue;
 
+// What a processing thread did, kept after it is gone.
+struct ProcessingTotals
+{
+    uint64_t BlocksTaken = 0;
+    uint64_t BlocksRecognised = 0;
+    uint64_t CrcFailures = 0;
+    uint64_t PacketsDecoded = 0;
+};
+
 // What ProcThread hands its blocks to; P25Class in the program.
 class BlockDecoder
 {
@@ -41,8 +50,13 @@ public:
     void SetPacer(BlockPacer* pacer) { m_pacer = pacer; }
 
     uint64_t BlocksTaken() const { return m_blocksTaken.load(); }
+    uint64_t BlocksRecognised() const { return m_blocksRecognised.load(); }
     uint64_t CrcFailures() const { return m_crcFailures.load(); }
     uint64_t PacketsDecoded() const { return m_packetsDecoded.load(); }
+    ProcessingTotals Totals() const
+    {
+        return {BlocksTaken(), BlocksRecognised(), CrcFailures(), PacketsDecoded()};
+    }
 
 protected:
     void Execute(std::stop_token stop) override;
@@ -51,6 +65,7 @@ private:
     void HandleBlock(const uint8_t* block, std::stop_token stop);
     void GatherPacket(const uint8_t* header, int following, std::stop_token stop);
     void DecodeSingly(int gathered);
+    void Decode(const uint8_t* block);
 
     TBSKQueue& m_queue;
     BlockDecoder& m_decoder;
@@ -58,6 +73,7 @@ private:
     PacketRecord m_packet;
     uint8_t m_packetBytes[MaxPacketDataBlocks * TsbkSize] = {};
     std::atomic<uint64_t> m_blocksTaken{0};
+    std::atomic<uint64_t> m_blocksRecognised{0};
     std::atomic<uint64_t> m_crcFailures{0};
     std::atomic<uint64_t> m_packetsDecoded{0};
 };

@@ -255,3 +255,14 @@ bool P25Class::IsGrantLogChanged() const
 {
     return IsGrantsVisible() && IsChanged(*m_grantLog, Locks::GLLOCK);
 }
+
+bool P25Class::IsLogQueueHalfFull() const
+{
+    const auto half = [](const auto& queue) { return queue.Count.load() * 2 >= static_cast<int>(queue.Items.size()); };
+    if (half(*m_affiliationLog))
+        return true;
+    if (LogSite().SysId == 0)
+        return false;
+    return half(*m_grantLog) || half(*m_eventLog) || half(*m_patchLog) || half(*m_packetDump) ||
+           half(*m_unknownPackets);
+}

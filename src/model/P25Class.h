@@ -256,6 +256,9 @@ public:
     int TakeAffiliationLog(AFFLOG* destination, int max);
     int TakePatchLog(PATCHLOG* destination, int max);
     bool IsPatchLogChanged() const;
+    // Whether a queue that the refresh takes now holds half its capacity (before the
+    // system is identified only the affiliation log is taken).
+    bool IsLogQueueHalfFull() const;
 
     // System folder files.
     bool LoadSystemFolder();

@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input/CaptureReplay.h"
+#include "model/LogLists.h"
+
+// What the command line of zembrant-cli asks for.
+struct CliOptions
+{
+    enum class Mode { None, Replay, Live, Help, Version };
+
+    Mode Command = Mode::None;
+    std::string File;
+    CaptureKind Kind = CaptureKind::ZembrantDump;
+    bool KindGiven = false;
+    std::string Port;
+    int ScannerType = -1;
+    std::string DataDir;
+    std::string ConfigFile;
+    // The logs to write; unset: those the configuration saves automatically.
+    std::optional<std::vector<LogKind>> Logs;
+    double Duration = 0.0;
+    std::optional<int64_t> ClockStart;
+    bool Quiet = false;
+    bool Json = false;
+};
+
+// False with a message for standard error when the arguments are wrong.
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+
+extern const char* const CliUsage;
+
+// The command-line names of the logs ("grants", "dump", ...).
+const char* LogName(LogKind kind);

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+class P25Class;
+class RefreshCycle;
+
+struct RunCounters
+{
+    uint64_t BlocksRead = 0;
+    uint64_t BlocksDecoded = 0;
+    uint64_t CrcFailures = 0;
+    uint64_t PacketsDecoded = 0;
+    uint64_t LinesRead = 0;
+    double Seconds = 0.0;
+};
+
+// The summary a person reads at the end of a run.
+std::string SummaryText(P25Class& model, const RefreshCycle& screen, const RunCounters& counters);
+// The whole final model as one JSON document, for scripts.
+std::string SummaryJson(P25Class& model, const RunCounters& counters);

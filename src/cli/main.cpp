@@ -1,0 +1,353 @@
+// zembrant-cli: the headless front end. Replays a capture file or decodes a live scanner,
+// writes the system folder and the logs exactly as the desktop program would, and prints
+// a summary (or JSON) at the end.
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+#include "cli/CliOptions.h"
+#include "cli/Summary.h"
+#include "input/CaptureReplay.h"
+#include "input/DecodeSession.h"
+#include "input/TBSKQueue.h"
+#include "model/P25Class.h"
+#include "model/RefreshCycle.h"
+#include "persistence/Config.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+constexpr auto ProgressInterval = std::chrono::milliseconds(200);
+constexpr auto RefreshInterval = std::chrono::milliseconds(10);
+constexpr auto AutoSaveInterval = std::chrono::seconds(60);
+
+std::atomic<bool> g_stopRequested{false};
+
+void OnSignal(int)
+{
+    g_stopRequested = true;
+}
+
+void InstallSignalHandlers()
+{
+    struct sigaction action{};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void Fail(const std::string& message)
+{
+    std::cerr << "zembrant-cli: " << message << "\n";
+}
+
+// The logs a run writes, and the switches that make the decoder feed them.
+void ApplyLogChoice(CONFIG& config, const std::vector<LogKind>& logs)
+{
+    const auto wanted = [&](LogKind kind) { return std::find(logs.begin(), logs.end(), kind) != logs.end(); };
+    config.AffiliationsAutoSave = wanted(LogKind::Affiliations);
+    config.GrantsVisible = config.GrantsAutoSave = wanted(LogKind::GrantTrace);
+    config.OtherInfoVisible = config.OtherInfoAutoSave = wanted(LogKind::OtherEvents);
+    config.PatchesAutoSave = wanted(LogKind::PatchLog);
+    config.UnknownsVisible = config.UnknownsAutoSave = wanted(LogKind::UnknownPackets);
+    config.PktDumpVisible = config.PktDumpAutoSave = wanted(LogKind::PacketDump);
+    config.PsrDumpVisible = config.PsrDumpAutoSave = wanted(LogKind::RawDump);
+}
+
+bool CheckWritable(const std::string& folder, std::string& error)
+{
+    if (!IsDirectory(folder) && !CreateDirectories(folder)) {
+        error = "cannot create the data directory " + folder;
+        return false;
+    }
+    const std::string probe = folder + ".zembrant-write-test";
+    if (!WriteFileAtomically(probe, "", error)) {
+        error = "cannot write to the data directory " + folder + ": " + error;
+        return false;
+    }
+    DeleteFile(probe);
+    return true;
+}
+
+// A configuration file that exists but holds none of the program's sections is damaged
+// or not ours: its settings are the defaults.
+bool LooksLikeConfiguration(const std::string& path)
+{
+    IniFile ini;
+    if (!ini.Load(path))
+        return false;
+    for (const char* section : {"Communications", "Global", "AutoSave", "ScanControl", "Activity", "Grants"})
+        if (ini.HasSection(section))
+            return true;
+    return false;
+}
+
+class Run
+{
+public:
+    Run(const CliOptions& options, Clock& clock) : m_options(options), m_model(clock), m_refresh(m_model) {}
+
+    bool Prepare()
+    {
+        std::string dataDir = m_options.DataDir.empty() ? DefaultDataFolder() : m_options.DataDir;
+        dataDir = WithTrailingSlash(dataDir);
+        std::string error;
+        if (!CheckWritable(dataDir, error)) {
+            Fail(error);
+            return false;
+        }
+        std::string configFile = m_options.ConfigFile.empty() ? dataDir + ConfigFileName : m_options.ConfigFile;
+        if (!m_options.ConfigFile.empty() && configFile.find('/') == std::string::npos)
+            configFile = dataDir + configFile;
+        if (!m_options.ConfigFile.empty() && !FileExists(configFile)) {
+            Fail("configuration file not found: " + configFile);
+            return false;
+        }
+        if (FileExists(configFile) && !LooksLikeConfiguration(configFile))
+            Fail("warning: " + configFile + " holds no settings that can be read; using the defaults");
+
+        m_config.ConfigFile = configFile;
+        m_config.DataFolder = dataDir;
+        LoadConfiguration(m_config, m_extra);
+        m_config.DataFolder = dataDir;
+        if (m_options.Logs)
+            ApplyLogChoice(m_config, *m_options.Logs);
+        if (!m_options.Port.empty())
+            m_config.CommPort = m_options.Port;
+        if (m_options.ScannerType >= 0)
+            m_config.ScannerType = m_options.ScannerType;
+
+        m_model.SetDataFolder(dataDir);
+        m_model.SetDefaultColors(m_config.DefaultText, m_config.DefaultBackground);
+        m_model.SetUnknownsVisible(m_config.UnknownsVisible);
+        m_model.SetGrantsVisible(m_config.GrantsVisible);
+        m_model.SetOtherInfoVisible(m_config.OtherInfoVisible);
+        m_model.SetPktDumpVisible(m_config.PktDumpVisible);
+        m_model.SetLogProtectionData(m_config.LogProtectionData);
+        m_model.SetSaveHitCounts(m_config.SaveHits);
+        m_model.SetTGTimeOut(m_extra.TGTimeOut);
+        m_refresh.SetLogSettings(LogSettings::From(m_config, m_extra.FilterRegistrations), m_config.PrivatePriority);
+        // Rows about to be emptied by a reset are written first, into their own site's file.
+        m_refresh.Logs.onClear = [this](LogKind kind) { SaveLog(kind); };
+        return true;
+    }
+
+    int Replay()
+    {
+        auto& clock = static_cast<ManualClock&>(m_model.GetClock());
+        TBSKQueue queue;
+        CaptureReplay replay(queue, m_model, clock);
+        std::string error;
+        m_model.ResetModel();
+        if (!replay.Open(m_options.File, m_options.Kind, error)) {
+            Fail(m_options.File + ": " + error);
+            return 1;
+        }
+        // The processing thread drains the log queues in step with decoding, so a replay
+        // as fast as the machine allows loses no record to a refresh that fell behind.
+        replay.SetTickHandler([this] {
+            m_model.ExpireChannelActivity();
+            m_model.ExpirePatches();
+            if (m_model.IsLogQueueHalfFull()) {
+                m_refresh.DrainLogs();
+                SaveFullLists();
+            }
+        });
+        std::atomic<bool> ended{false};
+        replay.onEnded = [&ended] { ended = true; };
+
+        const auto start = std::chrono::steady_clock::now();
+        const bool progress = !m_options.Quiet && isatty(STDERR_FILENO);
+        replay.Start(false);
+        while (!ended) {
+            std::this_thread::sleep_for(ProgressInterval);
+            if (g_stopRequested)
+                replay.RequestStop();
+            if (progress)
+                ShowProgress(replay.Progress(), start);
+        }
+        replay.Stop();
+        if (progress)
+            std::cerr << "\r" << std::string(60, ' ') << "\r";
+
+        const auto& processor = replay.Processor();
+        m_counters.BlocksRead = processor.BlocksTaken();
+        m_counters.BlocksDecoded = processor.BlocksRecognised();
+        m_counters.CrcFailures = processor.CrcFailures();
+        m_counters.PacketsDecoded = processor.PacketsDecoded();
+        m_counters.LinesRead = replay.Progress().Lines;
+        m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return Finish();
+    }
+
+    int Live()
+    {
+        TBSKQueue queue;
+        DecodeSession session(m_model, queue, m_refresh);
+        std::mutex errorMutex;
+        std::string portError;
+        session.onPortError = [&](const std::string& text) {
+            std::lock_guard guard(errorMutex);
+            portError = text;
+            g_stopRequested = true;
+        };
+        m_refresh.popRawLine = [&session](std::string& line) {
+            TKavri* reader = session.Reader();
+            if (!reader || !reader->HasRawLines())
+                return false;
+            line = reader->PopRawLine();
+            return true;
+        };
+
+        const auto start = std::chrono::steady_clock::now();
+        session.StartDecodeSession(m_config);
+        auto nextSave = start + AutoSaveInterval;
+        const RefreshCycle::Inputs inputs{true, -1, m_config.PsrDumpVisible};
+        while (!g_stopRequested) {
+            std::this_thread::sleep_for(RefreshInterval);
+            m_refresh.RunCycle(inputs);
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= nextSave) {
+                nextSave = now + AutoSaveInterval;
+                std::string errors;
+                if (!session.AutoSavePass(errors))
+                    Fail(errors);
+            }
+            if (m_options.Duration > 0 && now - start >= std::chrono::duration<double>(m_options.Duration))
+                break;
+        }
+        // The CLI writes everything at the end itself, whatever the stop-time settings say.
+        m_config.DataSaveOnDecodeStop = false;
+        m_config.LogSaveOnDecodeStop = false;
+        session.SetConfig(m_config);
+        std::string errors;
+        session.StopDecodeSession(errors);
+        m_refresh.popRawLine = nullptr;
+        const ProcessingTotals totals = session.Totals();
+        m_counters.BlocksRead = totals.BlocksTaken;
+        m_counters.BlocksDecoded = totals.BlocksRecognised;
+        m_counters.CrcFailures = totals.CrcFailures;
+        m_counters.PacketsDecoded = totals.PacketsDecoded;
+        m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const int result = Finish();
+        std::lock_guard guard(errorMutex);
+        if (!portError.empty()) {
+            Fail(m_config.CommPort + ": " + portError);
+            return 1;
+        }
+        return result;
+    }
+
+private:
+    bool Writes(LogKind kind) const { return DecodeSession::IsLogAutoSaved(m_config, kind); }
+
+    void SaveLog(LogKind kind)
+    {
+        if (!Writes(kind))
+            return;
+        std::string error;
+        if (!m_refresh.Logs.List(kind).Save(m_model.GetDataFolder(), m_model.LogSite(), m_config.IncludeDate,
+                                            m_model.Now(), error))
+            ReportOnce(error);
+    }
+
+    // Rows are written before the list's cap could push unsaved ones out.
+    void SaveFullLists()
+    {
+        for (int k = 0; k < LogKindCount; ++k) {
+            const auto kind = static_cast<LogKind>(k);
+            const LogList& list = m_refresh.Logs.List(kind);
+            if (list.Rows().size() * 2 > list.Cap())
+                SaveLog(kind);
+        }
+    }
+
+    void ReportOnce(const std::string& error)
+    {
+        if (m_reported)
+            return;
+        m_reported = true;
+        Fail(error);
+    }
+
+    void ShowProgress(const ReplayProgress& p, std::chrono::steady_clock::time_point start)
+    {
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const int percent = p.TotalBytes ? static_cast<int>(p.BytesRead * 100 / p.TotalBytes) : 100;
+        std::fprintf(stderr, "\r%3d%%  %llu blocks  %.0f blocks a second   ", percent,
+                     static_cast<unsigned long long>(p.Blocks), seconds > 0 ? p.Blocks / seconds : 0.0);
+        std::fflush(stderr);
+    }
+
+    int Finish()
+    {
+        m_refresh.DrainLogs();
+        m_refresh.RequestFullRedraw = true;
+        m_refresh.RunCycle({false, -1, false});
+        for (int k = 0; k < LogKindCount; ++k)
+            SaveLog(static_cast<LogKind>(k));
+        int result = m_reported ? 1 : 0;
+        if (m_model.GetSystemId() != 0) {
+            std::string error;
+            if (!m_model.SaveSystemFolder(error)) {
+                Fail(error);
+                result = 1;
+            }
+        }
+        if (m_options.Json)
+            std::cout << SummaryJson(m_model, m_counters);
+        else if (!m_options.Quiet)
+            std::cout << SummaryText(m_model, m_refresh, m_counters);
+        return result;
+    }
+
+    const CliOptions& m_options;
+    CONFIG m_config;
+    EXTRASETTINGS m_extra;
+    P25Class m_model;
+    RefreshCycle m_refresh;
+    RunCounters m_counters;
+    bool m_reported = false;
+};
+
+}
+
+int main(int argc, char** argv)
+{
+    CliOptions options;
+    std::string error;
+    if (!ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        Fail(error);
+        std::cerr << "Try 'zembrant-cli --help'.\n";
+        return 2;
+    }
+    if (options.Command == CliOptions::Mode::Help) {
+        std::cout << CliUsage;
+        return 0;
+    }
+    if (options.Command == CliOptions::Mode::Version) {
+        std::cout << "zembrant-cli " << ZEMBRANT_VERSION << "\n";
+        return 0;
+    }
+    InstallSignalHandlers();
+
+    if (options.Command == CliOptions::Mode::Replay) {
+        ManualClock clock(options.ClockStart ? *options.ClockStart : Clock::System().Now());
+        Run run(options, clock);
+        if (!run.Prepare())
+            return 1;
+        return run.Replay();
+    }
+    Run run(options, Clock::System());
+    if (!run.Prepare())
+        return 1;
+    return run.Live();
+}

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+
+#include "model/RefreshCycle.h"
+
+namespace {
+
+class RefreshCycleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+
+    void Cycle(int held = -1, bool raw = false) { refresh.RunCycle({true, held, raw}); }
+
+    ManualClock clock{1700049600};
+    P25Class model{clock};
+    RefreshCycle refresh{model};
+};
+
+}
+
+TEST_F(RefreshCycleTest, NothingIsDrawnBeforeTheSystemIsKnown)
+{
+    model.RecordAffiliation('A', 4001, "Group Affiliation", 100);
+    Cycle();
+    EXPECT_TRUE(refresh.Activity.empty());
+    EXPECT_TRUE(refresh.AdjacentSites.empty());
+    EXPECT_TRUE(refresh.IdentifierTables.empty());
+    EXPECT_TRUE(refresh.SiteInformation.empty());
+    EXPECT_EQ(refresh.Labels.SysId, "000");
+    EXPECT_EQ(refresh.Labels.SiteField, "R000 S000");
+    EXPECT_EQ(refresh.Labels.Status, "None");
+    EXPECT_EQ(refresh.Labels.StatusLine, "Unknown");
+    // The affiliation log runs regardless.
+    EXPECT_EQ(refresh.Affiliations.Rows().size(), 1u);
+}
+
+TEST_F(RefreshCycleTest, SystemInformationAndIdentity)
+{
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    model.SetWacn(0xBEE00);
+    model.SetSiteStatus(1);
+    model.AddCallSign("WQX123");
+    model.AddCallSign("KA1ABC");
+    Cycle();
+    EXPECT_EQ(refresh.Labels.SystemField, "1A2/BEE00");
+    EXPECT_EQ(refresh.Labels.SiteField, "R001 S003");
+    EXPECT_EQ(refresh.Labels.Status, "OK");
+    ASSERT_EQ(refresh.SiteInformation.size(), 10u);
+    EXPECT_EQ(refresh.SiteInformation[6].Cells[0], "Data,Voice");
+    EXPECT_EQ(refresh.SiteInformation[7].Caption, "Call Signs");
+    EXPECT_EQ(refresh.SiteInformation[8].Cells[0], "Connected");
+
+    // A new site shows at the next list step even when its flag was taken elsewhere.
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 4);
+    SYSINFO taken;
+    model.GetSystemInfo(taken);
+    NEIGHBORREC n;
+    n.SysId = 0x1A2;
+    n.RfssId = 1;
+    n.SiteId = 3;
+    n.Status = 3;
+    model.UpdateNeighbor(n);
+    Cycle();
+    EXPECT_EQ(refresh.Labels.Site, "004");
+    ASSERT_EQ(refresh.AdjacentSites.size(), 1u);
+    EXPECT_EQ(refresh.AdjacentSites[0].Caption, "103 (T0103)");
+    EXPECT_EQ(refresh.AdjacentSites[0].Cells[4], "Connected, Current");
+}
+
+TEST_F(RefreshCycleTest, AffiliationListKeepsOneRowPerRadio)
+{
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    model.RecordAffiliation('A', 4001, "Group Affiliation", 100);
+    model.RecordAffiliation('A', 4001, "Group Affiliation", 200);
+    model.RecordAffiliation('A', 4002, "Group Affiliation", 200);
+    Cycle();
+    ASSERT_EQ(refresh.Affiliations.Rows().size(), 2u);
+    EXPECT_EQ(refresh.Affiliations.Rows()[0].Caption, "  200");
+    EXPECT_EQ(refresh.Logs.List(LogKind::Affiliations).Rows().size(), 3u);
+    model.RecordAffiliation('U', 4001, "Deregistration", 0);
+    Cycle();
+    ASSERT_EQ(refresh.Affiliations.Rows().size(), 1u);
+    EXPECT_EQ(refresh.Affiliations.Rows()[0].Cells[1], "4002");
+}
+
+TEST_F(RefreshCycleTest, DenialsNeverBlockLaterAffiliations)
+{
+    Cycle();
+    for (int radio = 1; radio <= AffiliationLogCapacity; ++radio)
+        ASSERT_TRUE(model.RecordAffiliation('D', radio, "Denied", 100));
+    Cycle();
+    EXPECT_TRUE(model.RecordAffiliation('A', 4001, "Group Affiliation", 100));
+    Cycle();
+    EXPECT_EQ(refresh.Affiliations.Rows().size(), 1u);
+}
+
+TEST_F(RefreshCycleTest, RawLinesMoveFiveACycle)
+{
+    std::deque<std::string> lines;
+    for (int i = 0; i < 12; ++i)
+        lines.push_back("line " + std::to_string(i));
+    refresh.popRawLine = [&](std::string& line) {
+        if (lines.empty())
+            return false;
+        line = lines.front();
+        lines.pop_front();
+        return true;
+    };
+    const auto& rows = refresh.Logs.List(LogKind::RawDump).Rows();
+    Cycle(-1, true);
+    EXPECT_EQ(rows.size(), 5u);
+    Cycle(-1, true);
+    EXPECT_EQ(rows.size(), 10u);
+    Cycle(-1, true);
+    EXPECT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows.back().Cells[0], "line 11");
+}
+
+TEST_F(RefreshCycleTest, HoldChangeRedrawsTheActivityList)
+{
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    Cycle();
+    int activityDraws = 0;
+    refresh.onSection = [&](RefreshCycle::Section s) { activityDraws += s == RefreshCycle::Section::Activity; };
+    Cycle(100);
+    EXPECT_EQ(refresh.Hold, "Holding Talkgroup 100");
+    Cycle(100);
+    Cycle(-1);
+    EXPECT_EQ(refresh.Hold, "No Hold");
+    EXPECT_EQ(activityDraws, 2);
+}
