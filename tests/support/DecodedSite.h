@@ -134,7 +134,8 @@ private:
         records.resize((model.*take)(records.data(), capacity));
         std::vector<std::string> texts;
         for (const auto& record : records)
-            texts.push_back(record.Text);
+            if (record.Time != 0) // not the marker a reset leaves
+                texts.push_back(record.Text);
         return texts;
     }
 };
