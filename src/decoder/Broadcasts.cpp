@@ -61,6 +61,9 @@ TdmaChannelType TdmaChannelTypeOf(int type)
     }
 }
 
+constexpr char IdentifierUpdateText[] =
+    "Identifier Update - ID: %02d  Base: %3.05f  Spacing: %3.05f  Bandwidth: %3.05f  TX Offset: %3.05f";
+
 const char* MultiBlockTypeName(int type)
 {
     switch (type) {
@@ -154,7 +157,8 @@ bool P25Class::DecodeNeighborStatusBroadcast(const uint8_t* block)
     neighbor.Status = block[3] >> 4;
     UpdateNeighbor(neighbor);
     if (WantsText())
-        LogPacket(block, Format("Neighbor Status Broadcast - SysID: %03x Zone: %d Site: %d Control: %s Status: %s Cap: %s",
+        LogPacket(block, Format("Neighbor Status Broadcast - SysID: %03x Zone: %d Site: %d Control: %s Status: %s "
+                                "Cap: %s",
                                 neighbor.SysId, neighbor.RfssId, neighbor.SiteId, ChannelText(neighbor.Channel).c_str(),
                                 NeighborStatusText(neighbor.Status), ServiceClassText(block[9]).c_str()));
     return true;
@@ -210,9 +214,7 @@ bool P25Class::DecodeIdentifierUpdate(const uint8_t* block)
     const double base = BaseAt(block);
     SetIdentifierTable(iden, OverTheAirTable(base, txOffset, spacing, bandwidth, 1));
     if (WantsText())
-        LogPacket(block,
-                  Format("Identifier Update - ID: %02d  Base: %3.05f  Spacing: %3.05f  Bandwidth: %3.05f  TX Offset: %3.05f",
-                         iden, base, spacing, bandwidth, txOffset));
+        LogPacket(block, Format(IdentifierUpdateText, iden, base, spacing, bandwidth, txOffset));
     return true;
 }
 
@@ -229,9 +231,7 @@ bool P25Class::DecodeVhfUhfIdentifierUpdate(const uint8_t* block)
                                "TX Offset: %3.05f ",
                                iden, base, spacing, bandwidth, txOffset));
     if (WantsText())
-        LogPacket(block,
-                  Format("Identifier Update - ID: %02d  Base: %3.05f  Spacing: %3.05f  Bandwidth: %3.05f  TX Offset: %3.05f",
-                         iden, base, spacing, bandwidth, txOffset));
+        LogPacket(block, Format(IdentifierUpdateText, iden, base, spacing, bandwidth, txOffset));
     return true;
 }
 

@@ -56,8 +56,9 @@ bool EnterChannelPairs(P25Class& model, const uint8_t* block, const char* title,
     if (changed)
         model.SetChannelsChanged();
     if (model.IsPktDumpVisible())
-        model.LogPacket(block, Format("%s Group: %d Channel: %s Group: %d Channel: %s", title, groupA,
-                                      model.ChannelText(channelA).c_str(), groupB, model.ChannelText(channelB).c_str()));
+        model.LogPacket(block,
+                        Format("%s Group: %d Channel: %s Group: %d Channel: %s", title, groupA,
+                               model.ChannelText(channelA).c_str(), groupB, model.ChannelText(channelB).c_str()));
     return true;
 }
 
@@ -161,7 +162,8 @@ bool P25Class::DecodeTelephoneVoiceGrant(const uint8_t* block)
     if (PhoneGrant(channel, radio, NoNotes))
         SetChannelsChanged();
     if (WantsText())
-        LogPacket(block, Format("Telephone Voice Grant - Channel: %s Radio ID : %d", ChannelText(channel).c_str(), radio));
+        LogPacket(block,
+                  Format("Telephone Voice Grant - Channel: %s Radio ID : %d", ChannelText(channel).c_str(), radio));
     return true;
 }
 
@@ -173,8 +175,8 @@ bool P25Class::DecodeTelephoneVoiceGrantUpdate(const uint8_t* block)
     if (PhoneGrantUpdate(channel, radio))
         SetChannelsChanged();
     if (WantsText())
-        LogPacket(block,
-                  Format("Telephone Voice Grant Update- Channel: %s Radio ID : %d", ChannelText(channel).c_str(), radio));
+        LogPacket(block, Format("Telephone Voice Grant Update- Channel: %s Radio ID : %d",
+                                ChannelText(channel).c_str(), radio));
     return true;
 }
 
@@ -189,8 +191,8 @@ bool P25Class::DecodePrivateDataGrant(const uint8_t* block)
     if (changed)
         SetChannelsChanged();
     if (WantsText())
-        LogPacket(block, Format("Private Data Grant - Channel: %s From : %d To: %d", ChannelText(channel).c_str(), source,
-                                target));
+        LogPacket(block, Format("Private Data Grant - Channel: %s From : %d To: %d", ChannelText(channel).c_str(),
+                                source, target));
     return true;
 }
 

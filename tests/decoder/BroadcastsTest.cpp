@@ -27,9 +27,11 @@ TsbkBlock StatusBroadcast(int opcode, int status, int sysId, int rfss, int site,
 
 TsbkBlock NetworkStatus(int wacn, int sysId, int channel, int serviceClass, int mfid = 0x00)
 {
-    return MakeMessage(
-        0x3B, {{3, 4, uint32_t(wacn) << 12 | uint32_t(sysId)}, {7, 2, uint32_t(channel)}, {9, 1, uint32_t(serviceClass)}},
-        mfid);
+    return MakeMessage(0x3B,
+                       {{3, 4, uint32_t(wacn) << 12 | uint32_t(sysId)},
+                        {7, 2, uint32_t(channel)},
+                        {9, 1, uint32_t(serviceClass)}},
+                       mfid);
 }
 
 TsbkBlock AlternateControl(int rfss, int site, int channel1, int class1, int channel2, int class2)

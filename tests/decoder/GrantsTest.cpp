@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
+#include <random>
 
 #include "support/DecodedSite.h"
 
@@ -27,8 +29,8 @@ TsbkBlock Pairs(int opcode, int channelA, int groupA, int channelB, int groupB)
 
 TsbkBlock ExplicitChannels(int opcode, int options, int rx, int tx, int group)
 {
-    return MakeMessage(opcode,
-                       {{2, 1, uint32_t(options)}, {4, 2, uint32_t(rx)}, {6, 2, uint32_t(tx)}, {8, 2, uint32_t(group)}});
+    return MakeMessage(
+        opcode, {{2, 1, uint32_t(options)}, {4, 2, uint32_t(rx)}, {6, 2, uint32_t(tx)}, {8, 2, uint32_t(group)}});
 }
 
 TsbkBlock UnitToUnit(int opcode, int channel, int target, int source)
@@ -323,4 +325,37 @@ TEST(Grants, OtherMakersOpcodesAreNotGrants)
         EXPECT_FALSE(site.Decode(MakeMessage(opcode, {{3, 2, A}, {5, 2, 300}, {7, 3, 1}}, 0x90)));
     EXPECT_EQ(site.ChannelCount(), 0);
     EXPECT_EQ(site.Unknowns().size(), 6u);
+}
+
+TEST(GrantsAndBroadcasts, RandomFieldsAreDecodedWithoutFault)
+{
+    const int opcodes[] = {0x00, 0x02, 0x03, 0x04, 0x06, 0x07, 0x08, 0x09, 0x10, 0x11, 0x12, 0x14, 0x15,
+                           0x16, 0x29, 0x30, 0x33, 0x34, 0x37, 0x38, 0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F};
+    std::mt19937 random(20240301);
+    DecodedSite site;
+    for (int i = 0; i < 100000; ++i) {
+        const int opcode = opcodes[random() % std::size(opcodes)];
+        TsbkBlock block = MakeTsbk(opcode, 0x00);
+        for (int n = 2; n < 10; ++n)
+            block[n] = static_cast<uint8_t>(random());
+        if (opcode == 0x3A) {
+            // Another system would reset the model each time; the status bits stay random.
+            block[3] = static_cast<uint8_t>((block[3] & 0xF0) | DecodedSite::SysId >> 8);
+            block[4] = DecodedSite::SysId & 0xFF;
+            block[5] = DecodedSite::Rfss;
+            block[6] = DecodedSite::Site;
+            block[9] = 0x70;
+        }
+        PutField(block, 2, 1, block[2]);
+        ASSERT_TRUE(site.Decode(block)) << opcode;
+        if (i % 40 == 0) {
+            site.Dump();
+            site.Events();
+            site.Grants();
+        }
+    }
+    EXPECT_LE(site.ChannelCount(), MaxChannels);
+    EXPECT_LE(static_cast<int>(site.Neighbors().size()), MaxNeighbors);
+    EXPECT_EQ(site.model.GetSystemId(), DecodedSite::SysId);
+    EXPECT_TRUE(site.Unknowns().empty());
 }
