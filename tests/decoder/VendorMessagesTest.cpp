@@ -325,3 +325,35 @@ TEST_F(VendorMessages, EventTextsFollowTheirSwitches)
     EXPECT_TRUE(Events().empty());
     EXPECT_EQ(Patches().size(), 1u);
 }
+
+TEST_F(VendorMessages, RandomArgumentsStayInsideTheTables)
+{
+    // Every opcode and maker handled here, standard unit messages included.
+    const std::pair<int, int> messages[] = {
+        {0x05, 0}, {0x0A, 0}, {0x18, 0}, {0x1A, 0}, {0x1C, 0}, {0x1D, 0}, {0x1E, 0}, {0x1F, 0}, {0x20, 0},
+        {0x21, 0}, {0x24, 0}, {0x27, 0}, {0x28, 0}, {0x2A, 0}, {0x2B, 0}, {0x2C, 0}, {0x2D, 0}, {0x2E, 0},
+        {0x2F, 0}, {0x36, 0}, {0x00, Motorola}, {0x01, Motorola}, {0x02, Motorola}, {0x03, Motorola},
+        {0x04, Motorola}, {0x05, Motorola}, {0x06, Motorola}, {0x07, Motorola}, {0x08, Motorola},
+        {0x09, Motorola}, {0x0A, Motorola}, {0x0B, Motorola}, {0x0D, Motorola}, {0x1E, 0xAD}, {0x22, Harris},
+        {0x30, Harris}, {0x33, Harris}};
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245 + 12345;
+        return seed >> 16;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const auto [opcode, mfid] = messages[next() % std::size(messages)];
+        TsbkBlock block = MakeTsbk(opcode, mfid);
+        for (int at = 2; at < 10; ++at)
+            block[at] = static_cast<uint8_t>(next());
+        // Keep the regroup class often enough to reach its command table.
+        if (opcode == 0x04 && i % 2 == 0)
+            block[2] = 0x02;
+        PutField(block, 2, 1, block[2]);
+        model.DecodeTsbk(block.data());
+        if (i % 40 == 0)
+            Drain();
+    }
+    Drain();
+    EXPECT_LE(Patches().size(), static_cast<size_t>(MaxPatches));
+}
