@@ -77,16 +77,6 @@ TEST_F(UnitResponses, EveryMessageWritesItsText)
     });
 }
 
-TEST_F(UnitResponses, CodeTablesNameUnlistedCodes)
-{
-    EXPECT_EQ(P25Class::OpcodeName(0x33), "IDEN_UP_TDMA");
-    EXPECT_EQ(P25Class::OpcodeName(0x3F), "Unknown Code 0x3f");
-    EXPECT_STREQ(P25Class::DenyReasonText(0xFF), "the system does not support this service");
-    EXPECT_STREQ(P25Class::DenyReasonText(0x00), "reserved");
-    EXPECT_STREQ(P25Class::QueueReasonText(0x50), "superseding service currently active");
-    EXPECT_STREQ(P25Class::QueueReasonText(0x51), "reserved");
-}
-
 TEST_F(UnitResponses, ExtendedFunctionOfAnotherClassIsUnrecognised)
 {
     EXPECT_FALSE(model.DecodeTsbk(Message(0x24, 0, {{2, 1, 0x01}, {7, 3, Source}}).data()));

@@ -309,23 +309,6 @@ TEST_F(VendorMessages, HarrisPatchAddsAndDeletes)
     EXPECT_TRUE(Patches().empty());
 }
 
-TEST_F(VendorMessages, EventTextsFollowTheirSwitches)
-{
-    const TsbkBlock alert = Message(0x22, Harris, {{5, 2, 500}, {7, 3, 1000}});
-    model.DecodeTsbk(alert.data());
-    EXPECT_EQ(Dump().size(), 1u);
-    EXPECT_EQ(Events().size(), 1u);
-
-    model.SetPktDumpVisible(false);
-    model.SetOtherInfoVisible(false);
-    model.DecodeTsbk(Message(0x00, Motorola, {{2, 2, 500}, {4, 2, 100}, {6, 2, 500}, {8, 2, 500}}).data());
-    model.DecodeTsbk(Message(0x22, Harris, {{5, 2, 501}, {7, 3, 1000}}).data());
-    model.SetOtherInfoVisible(true);
-    EXPECT_TRUE(Dump().empty());
-    EXPECT_TRUE(Events().empty());
-    EXPECT_EQ(Patches().size(), 1u);
-}
-
 TEST_F(VendorMessages, RandomArgumentsStayInsideTheTables)
 {
     // Every opcode and maker handled here, standard unit messages included.
