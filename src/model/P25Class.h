@@ -266,6 +266,10 @@ public:
 
     // Manufacturer names of the vendor table.
     static const char* ManufacturerName(int mfid);
+    // The code tables of the responses: service types, deny reasons, queue reasons.
+    static std::string OpcodeName(int code);
+    static const char* DenyReasonText(int code);
+    static const char* QueueReasonText(int code);
 
 private:
     // True when some log will take the text of a decoded message.
@@ -289,6 +293,11 @@ private:
     bool DecodeDataChannelUpdate(const uint8_t* block);
 
     // Unit responses, registrations and requests.
+    // The texts of the messages that also go to the other-events log.
+    bool WantsEventText() const { return IsPktDumpVisible() || IsOtherInfoVisible(); }
+    void LogEventText(const uint8_t* block, const std::string& text);
+    static std::string DenyResponseText(const uint8_t* block, bool patched);
+    void RecordAffiliationResult(int result, int radio, int talkgroup);
     bool DecodeUnitToUnitAnswer(const uint8_t* block);
     bool DecodeTelephoneIncomingRequest(const uint8_t* block);
     bool DecodeUnitStatusUpdate(const uint8_t* block);
