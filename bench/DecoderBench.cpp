@@ -103,7 +103,10 @@ private:
     int Options() { return Below(20) == 0 ? 0x40 : Below(200) == 0 ? 0x80 : 0x00; }
 
     // The argument bytes 2-9 with one field put in (n = its first byte, width bytes).
-    static std::vector<int> Fields(int n, int width, uint32_t value) { return Join(std::vector<int>(8, 0), n, width, value); }
+    static std::vector<int> Fields(int n, int width, uint32_t value)
+    {
+        return Join(std::vector<int>(8, 0), n, width, value);
+    }
     static std::vector<int> Join(std::vector<int> args, int n, int width, uint32_t value)
     {
         for (int i = width - 1; i >= 0; --i, value >>= 8)
@@ -219,7 +222,8 @@ private:
                 .Block(1, 0, 2, 0x1000 | (0x40 + site)).Block(1, 5, 1, ServiceClass).Record();
         }
         case 4:
-            return PacketBuilder(0x28, 0x00, 2).Header(3, 3, Radio()).Header(8, 2, 0xE000).Block(1, 0, 2, 0xB000 | SysId)
+            return PacketBuilder(0x28, 0x00, 2).Header(3, 3, Radio()).Header(8, 2, 0xE000)
+                .Block(1, 0, 2, 0xB000 | SysId)
                 .Block(1, 2, 3, Radio()).Block(1, 5, 3, 0xBEE00 << 4 | SysId >> 8).Block(1, 8, 1, SysId & 0xFF)
                 .Block(1, 9, 2, Talkgroup()).Record();
         default:

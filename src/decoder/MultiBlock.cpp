@@ -179,7 +179,8 @@ bool P25Class::DecodeMultiBlockUnitToUnitVoiceGrant(const PacketRecord& packet, 
         return true;
     const SystemIdentity id = WordLayout(block1);
     SetWacn(id.Wacn);
-    const char* title = opcode == 0x06 ? "Multi-Block Unit-Unit Voice Grant Update" : "Multi-Block Unit-Unit Voice Grant";
+    const char* title =
+        opcode == 0x06 ? "Multi-Block Unit-Unit Voice Grant Update" : "Multi-Block Unit-Unit Voice Grant";
     LogPacket(header, Format("%s 1 - Radio ID: %d Follow: %d", title, firstRadio, Follow(header)));
     LogPacket(header, Format("%s 2 - WACN: %05X SysID: %03X Source ID: %d Target ID: %d Channel: %s", title, id.Wacn,
                              id.SysId, blockSource, secondRadio, ChannelText(channel).c_str()));
@@ -397,8 +398,8 @@ void P25Class::LogUnknownMultiBlock(const PacketRecord& packet, int opcode, int 
         return;
     if (GetSystemId() == 0 || GetRfssId() == 0 || GetSiteId() == 0)
         return;
-    const std::string names =
-        Format(" - OpCode: %02X (", opcode) + OpcodeName(opcode) + Format(") Mfg: %02X (%s)", mfid, ManufacturerName(mfid));
+    const std::string names = Format(" - OpCode: %02X (", opcode) + OpcodeName(opcode) +
+                              Format(") Mfg: %02X (%s)", mfid, ManufacturerName(mfid));
     const int blocks = std::clamp(packet.BlockCount, 0, MaxPacketBlocks);
     for (int i = 0; i < blocks; ++i)
         LogUnknownPacket(packet.Blocks[i], Format("Multi-Block Unknown %d", i) + names);
