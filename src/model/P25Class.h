@@ -353,6 +353,21 @@ private:
     bool DecodeHarrisPatch(const uint8_t* block);
     bool DecodeHarrisIdGrantUpdate(const uint8_t* block);
 
+    // Multi-block packets: each message handler reads a packet of 2 to 5 blocks.
+    bool DecodeMultiBlockMessage(const PacketRecord& packet, int opcode, int mfid);
+    bool DecodeMultiBlockGroupVoiceGrant(const PacketRecord& packet, bool patched);
+    bool DecodeMultiBlockUnitToUnitVoiceGrant(const PacketRecord& packet, int opcode);
+    bool DecodeMultiBlockTelephoneVoiceGrant(const PacketRecord& packet);
+    bool DecodeMultiBlockIndividualDataGrant(const PacketRecord& packet);
+    bool DecodeMultiBlockStatusMessage(const PacketRecord& packet, int opcode);
+    bool DecodeMultiBlockGroupAffiliationResponse(const PacketRecord& packet);
+    bool DecodeMultiBlockUnitRegistrationResponse(const PacketRecord& packet);
+    bool DecodeMultiBlockAuthenticationDemand(const PacketRecord& packet);
+    bool DecodeMultiBlockRfssStatus(const PacketRecord& packet);
+    bool DecodeMultiBlockNetworkStatus(const PacketRecord& packet);
+    bool DecodeMultiBlockNeighborStatus(const PacketRecord& packet);
+    void LogUnknownMultiBlock(const PacketRecord& packet, int opcode, int mfid);
+
     Clock* m_clock;
     std::atomic<bool> m_unknownsVisible{false};
     std::atomic<bool> m_grantsVisible{false};
