@@ -66,6 +66,11 @@ std::vector<uint8_t> TestScanner::ReadSent(int timeoutMs)
     return sent;
 }
 
+bool TestScanner::LineSettings(termios& settings) const
+{
+    return m_master >= 0 && ::tcgetattr(m_master, &settings) == 0;
+}
+
 void TestScanner::HangUp()
 {
     if (m_master >= 0)

@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include <termios.h>
+
 #include "decoder/Tsbk.h"
 
 // A scanner on the master side of a pseudo-terminal pair: the program under test opens
@@ -24,6 +26,9 @@ public:
     bool Write(const std::string& text);
     // Reads what the program sent, waiting up to timeoutMs for the first byte.
     std::vector<uint8_t> ReadSent(int timeoutMs);
+    // The line settings the program set on its side (a pseudo-terminal's master reads
+    // the slave's settings).
+    bool LineSettings(termios& settings) const;
     // Closes the master side: the slave sees a hang-up.
     void HangUp();
 
