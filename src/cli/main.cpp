@@ -21,6 +21,7 @@
 #include "persistence/Config.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "scanner/FollowLogic.h"
 
 namespace {
 
@@ -207,6 +208,16 @@ public:
             return true;
         };
 
+        // The follow step of scanner control runs in the refresh, as in the window.
+        int lastFollowed = NoTalkgroup;
+        m_refresh.follow = [&](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
+                               const RefreshCycle::Inputs& inputs) {
+            IDENTABLE tables[MaxIdentifierTables];
+            m_model.CopyIdentifierTables(tables, MaxIdentifierTables);
+            FollowContext context{m_model, m_config, patches, inputs.HeldTalkgroup, lastFollowed};
+            return RunFollowStep(channels, tables, context, session.Scanner(), inputs.DecodeActive, lastFollowed);
+        };
+
         const auto start = std::chrono::steady_clock::now();
         session.StartDecodeSession(m_config);
         auto nextSave = start + AutoSaveInterval;
@@ -231,6 +242,7 @@ public:
         std::string errors;
         session.StopDecodeSession(errors);
         m_refresh.popRawLine = nullptr;
+        m_refresh.follow = nullptr;
         const ProcessingTotals totals = session.Totals();
         m_counters.BlocksRead = totals.BlocksTaken;
         m_counters.BlocksDecoded = totals.BlocksRecognised;

@@ -6,6 +6,7 @@
 #include "input/TBSKQueue.h"
 #include "model/P25Class.h"
 #include "model/RefreshCycle.h"
+#include "scanner/ScannerControl.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ DecodeSession::DecodeSession(P25Class& model, TBSKQueue& queue, RefreshCycle& re
 
 DecodeSession::~DecodeSession()
 {
+    m_scanner.reset();
     StopThreads(false);
 }
 
@@ -55,6 +57,13 @@ void DecodeSession::StartDecodeSession(const CONFIG& config)
     };
     m_reader->Start(true);
 
+    if (config.ScanControlEnabled) {
+        m_scanner = std::make_unique<ScannerControl>(config.ControlPort, config.ScannerProfile, config.QuietFrequency,
+                                                     config.ControlPortSpeed, m_model.GetDataFolder());
+        m_scanner->StartScanner();
+        m_scanner->GoQuiet();
+    }
+
     if (config.AutoSaveEnabled)
         LastSystemSave = m_model.Now();
 }
@@ -69,6 +78,9 @@ void DecodeSession::StopDecodeSession(std::string& errors)
     }
     if (m_config.LogSaveOnDecodeStop)
         AutoSavePass(errors);
+    if (m_scanner)
+        m_scanner->ResumeScan();
+    m_scanner.reset();
     m_active = false;
     StopThreads(true);
     m_counters.BlocksExpected = 0;
@@ -85,6 +97,7 @@ void DecodeSession::CloseDecodeSession(std::string& errors)
     }
     if (m_config.LogSaveOnExit)
         AutoSavePass(errors);
+    m_scanner.reset();
     m_active = false;
     StopThreads(false);
 }

@@ -10,6 +10,7 @@
 #include "persistence/Config.h"
 
 class P25Class;
+class ScannerControl;
 class RefreshCycle;
 class TBSKQueue;
 
@@ -24,7 +25,8 @@ public:
     DecodeSession(const DecodeSession&) = delete;
     DecodeSession& operator=(const DecodeSession&) = delete;
 
-    // Resets the model, starts ProcThread and then the reader, both at idle priority.
+    // Resets the model, starts ProcThread and then the reader, both at idle priority, and
+    // with scanner control enabled the second scanner's controller.
     void StartDecodeSession(const CONFIG& config);
     // The stop-time saves the settings ask for, then the reader, the queue drained, the
     // processing thread. errors collects what could not be saved.
@@ -47,6 +49,8 @@ public:
     ReceiveCounters& Counters() { return m_counters; }
     TKavri* Reader() { return m_reader.get(); }
     ProcThread* Processor() { return m_processor.get(); }
+    // The second scanner's controller while scanner control runs, else null.
+    ScannerControl* Scanner() { return m_scanner.get(); }
     // The processing thread's counters, also after the session stopped.
     ProcessingTotals Totals() const { return m_processor ? m_processor->Totals() : m_lastTotals; }
 
@@ -65,6 +69,7 @@ private:
     ReceiveCounters m_counters;
     std::unique_ptr<ProcThread> m_processor;
     std::unique_ptr<TKavri> m_reader;
+    std::unique_ptr<ScannerControl> m_scanner;
     std::atomic<bool> m_active{false};
     ProcessingTotals m_lastTotals;
 };

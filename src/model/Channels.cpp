@@ -112,12 +112,20 @@ bool P25Class::SetIdentifierTable(int identifier, const IDENTABLE& entry)
 
 bool P25Class::GetIdentifierTables(IDENTABLE* destination, int max)
 {
+    NamedLockGuard guard(Locks::BSOLOCK);
+    if (!CopyIdentifierTables(destination, max))
+        return false;
+    m_idenTablesChanged = 0;
+    return true;
+}
+
+bool P25Class::CopyIdentifierTables(IDENTABLE* destination, int max) const
+{
     if (max < 1)
         return false;
     NamedLockGuard guard(Locks::BSOLOCK);
     const int n = std::min(MaxIdentifierTables, max);
     std::copy(m_idenTables.begin(), m_idenTables.begin() + n, destination);
-    m_idenTablesChanged = 0;
     return true;
 }
 

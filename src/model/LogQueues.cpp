@@ -14,12 +14,16 @@ std::optional<TsbkBlock> lastEventBlock;
 template <typename Queue, typename Fill>
 bool Enqueue(Queue& queue, NamedLock& lock, const LOGSITE& site, Fill fill)
 {
-    if (queue.Count.load() >= static_cast<int>(queue.Items.size()))
+    if (queue.Count.load() >= static_cast<int>(queue.Items.size())) {
+        ++queue.Dropped;
         return false;
+    }
     NamedLockGuard guard(lock);
     const int at = queue.Count.load();
-    if (at >= static_cast<int>(queue.Items.size()))
+    if (at >= static_cast<int>(queue.Items.size())) {
+        ++queue.Dropped;
         return false;
+    }
     fill(queue.Items[at]);
     queue.Items[at].Site = site;
     queue.Count.store(at + 1);
@@ -77,8 +81,10 @@ bool P25Class::LogEvent(const uint8_t* block, const std::string& text)
 {
     if (!IsOtherInfoVisible())
         return false;
-    if (m_eventLog->Count.load() >= EventLogCapacity)
+    if (m_eventLog->Count.load() >= EventLogCapacity) {
+        ++m_eventLog->Dropped;
         return false;
+    }
     NamedLockGuard guard(Locks::EVENTLOCK);
     if (lastEventBlock && std::equal(block, block + TsbkSize, lastEventBlock->begin()))
         return false;
@@ -265,4 +271,10 @@ bool P25Class::IsLogQueueHalfFull() const
         return false;
     return half(*m_grantLog) || half(*m_eventLog) || half(*m_patchLog) || half(*m_packetDump) ||
            half(*m_unknownPackets);
+}
+
+uint64_t P25Class::DroppedLogRecords() const
+{
+    return m_affiliationLog->Dropped + m_grantLog->Dropped + m_eventLog->Dropped + m_patchLog->Dropped +
+           m_packetDump->Dropped + m_unknownPackets->Dropped;
 }

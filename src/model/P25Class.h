@@ -41,6 +41,8 @@ struct PendingQueue
     std::array<Record, Capacity> Items{};
     std::atomic<int> Count{0};
     bool Changed = false;
+    // Records refused because the queue was full.
+    std::atomic<uint64_t> Dropped{0};
 };
 
 // The decoded system: the decoders (run by ProcThread only) and the model they write.
@@ -164,6 +166,8 @@ public:
     // True only when this call stored a different entry.
     bool SetIdentifierTable(int identifier, const IDENTABLE& entry);
     bool GetIdentifierTables(IDENTABLE* destination, int max);
+    // The same copy without clearing the changed flag (for the follow step).
+    bool CopyIdentifierTables(IDENTABLE* destination, int max) const;
     uint8_t AreIdentifierTablesChanged() const;
 
     // Frequencies in MHz, 0.0 for an empty table; no lock, a racing read is accepted.
@@ -259,6 +263,8 @@ public:
     // Whether a queue that the refresh takes now holds half its capacity (before the
     // system is identified only the affiliation log is taken).
     bool IsLogQueueHalfFull() const;
+    // Log records refused by full queues since construction.
+    uint64_t DroppedLogRecords() const;
 
     // System folder files.
     bool LoadSystemFolder();

@@ -193,11 +193,15 @@ bool P25Class::RecordAffiliation(char kind, int radio, const std::string& text, 
     // even empty its lists).
     if (kind != 'A' && kind != 'U' && kind != 'D')
         return false;
-    if (m_affiliationLog->Count.load() >= AffiliationLogCapacity)
+    if (m_affiliationLog->Count.load() >= AffiliationLogCapacity) {
+        ++m_affiliationLog->Dropped;
         return false;
+    }
     NamedLockGuard guard(Locks::AFFLOG);
-    if (m_affiliationLog->Count.load() >= AffiliationLogCapacity)
+    if (m_affiliationLog->Count.load() >= AffiliationLogCapacity) {
+        ++m_affiliationLog->Dropped;
         return false;
+    }
     if (kind == m_lastAffiliationKind && talkgroup == m_lastAffiliationTalkgroup && radio == m_lastAffiliationRadio)
         return false;
     if (kind == 'A' && talkgroup == 0)
