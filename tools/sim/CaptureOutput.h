@@ -13,8 +13,10 @@ struct CaptureSettings
     double BlocksPerSecond = 40;
 };
 
-// Writes the next Blocks blocks of the simulator as a capture file of the given kind,
-// lines ending in CR LF. The file is written beside path and renamed over it, so a
-// failed run leaves what was there. False with the reason in error.
+// The next Blocks blocks of the simulator as the text of a capture file of the given
+// kind, lines ending in CR LF.
+std::string CaptureText(SystemSimulator& simulator, const CaptureSettings& settings);
+// The same written to path, replacing it whole (a failed write leaves what was there).
+// False with the file and the reason in error.
 bool WriteCapture(const std::string& path, SystemSimulator& simulator, const CaptureSettings& settings,
                   std::string& error);
