@@ -55,17 +55,17 @@ SystemSimulator::SystemSimulator(const SimulatorSettings& settings) : m_settings
     m_site = static_cast<int>(1 + Below(30));
 
     std::vector<int> numbers;
-    while (numbers.size() < 7) {
+    while (numbers.size() < 9) {
         const int number = static_cast<int>(1 + Below(600));
         if (std::find(numbers.begin(), numbers.end(), number) == numbers.end())
             numbers.push_back(number);
     }
     m_controlChannel = Channel(1, numbers[0]);
     m_alternateChannel = Channel(1, numbers[1]);
-    for (int i = 2; i < 6; ++i)
+    for (int i = 2; i < 8; ++i)
         m_voiceChannels.push_back(Channel(1, numbers[i]));
-    m_voiceChannels.push_back(Channel(2, numbers[6]));
-    m_voiceChannels.push_back(Channel(3, numbers[6] / 2 + 1));
+    m_voiceChannels.push_back(Channel(2, numbers[8]));
+    m_voiceChannels.push_back(Channel(3, numbers[8] / 2 + 1));
     for (int carrier = 0; carrier < 2; ++carrier) {
         for (int slot = 0; slot < TdmaSlots; ++slot)
             m_voiceChannels.push_back(Channel(4, (numbers[2 + carrier] * TdmaSlots) + slot));
@@ -175,13 +175,13 @@ void SystemSimulator::Fill()
         return;
     }
     const uint32_t draw = Below(1000);
-    if (draw < 30)
+    if (draw < 25)
         NewGroupCall();
     else if (draw < 60)
         Affiliation();
-    else if (draw < 90)
+    else if (draw < 95)
         Registration();
-    else if (draw < 100)
+    else if (draw < 103)
         NewPrivateCall();
     else if (draw < 105)
         NewPhoneCall();
@@ -262,7 +262,7 @@ void SystemSimulator::NewGroupCall()
         return;
     }
     const int options = Options();
-    const uint64_t seconds = 2 + Below(11);
+    const uint64_t seconds = 2 + Below(9);
     m_calls.push_back({CallKind::Group, channel, talkgroup, source, options, m_blockNumber + seconds * BlocksPerSecond});
     if (patched)
         Emit(MotorolaPatchedGroupVoiceGrant(options, channel, talkgroup, source), Numbered("Patched Group Voice Grant", talkgroup));
@@ -281,7 +281,7 @@ void SystemSimulator::NewPrivateCall()
         Emit(DenyResponse(0x04, 0x20, target, source), "Deny Response");
         return;
     }
-    m_calls.push_back({CallKind::Private, channel, target, source, 0, m_blockNumber + (3 + Below(20)) * BlocksPerSecond});
+    m_calls.push_back({CallKind::Private, channel, target, source, 0, m_blockNumber + (3 + Below(13)) * BlocksPerSecond});
     if (OneIn(6))
         EmitPacket(PacketUnitToUnitVoiceGrant(m_wacn, m_sysId, source, target, channel, channel), "Unit-Unit Voice Grant");
     else
@@ -294,7 +294,7 @@ void SystemSimulator::NewPhoneCall()
     const int channel = FreeChannel();
     if (channel < 0)
         return;
-    const int seconds = static_cast<int>(10 + Below(50));
+    const int seconds = static_cast<int>(10 + Below(30));
     m_calls.push_back({CallKind::Phone, channel, 0, radio, 0, m_blockNumber + static_cast<uint64_t>(seconds) * BlocksPerSecond});
     if (OneIn(6))
         EmitPacket(PacketTelephoneVoiceGrant(0, radio, channel, channel, seconds * 10), "Telephone Voice Grant");
@@ -412,12 +412,16 @@ void SystemSimulator::PacketBroadcast()
     }
 }
 
-// Calls in progress are announced again and again while they last, two to a block.
+// Calls in progress are announced again and again while they last, group calls (two to
+// a block) most often.
 void SystemSimulator::Update()
 {
     if (m_calls.empty())
         return;
-    const Call& a = m_calls[static_cast<size_t>(m_nextUpdate++) % m_calls.size()];
+    const Call* pick = &m_calls[static_cast<size_t>(m_nextUpdate++) % m_calls.size()];
+    for (size_t i = 0; pick->Kind != CallKind::Group && i < m_calls.size() && !OneIn(4); ++i)
+        pick = &m_calls[static_cast<size_t>(m_nextUpdate++) % m_calls.size()];
+    const Call& a = *pick;
     switch (a.Kind) {
     case CallKind::Private:
         Emit(UnitToUnitVoiceGrantUpdate(a.Channel, a.Talkgroup, a.Source), "Unit-Unit Voice Grant Update");
