@@ -124,7 +124,8 @@ TEST(SystemSimulator, SameSeedSameBlocksOtherSeedOtherSystem)
         ASSERT_EQ(first[i].Description, again[i].Description);
         same += first[i].Block == other[i].Block ? 1 : 0;
     }
-    EXPECT_LT(same, 50);
+    // Only the blocks every system sends alike (identifier tables, service broadcast) agree.
+    EXPECT_LT(same, 250);
     EXPECT_NE(SystemSimulator(Seeded(42)).SysId(), SystemSimulator(Seeded(43)).SysId());
 }
 
