@@ -16,11 +16,12 @@ constexpr int QuietMs = 20;
 
 PseudoTerminal::PseudoTerminal()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_master < 0)
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    m_master = master;
+    if (master < 0)
         return;
     char name[128];
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 || ::ptsname_r(m_master, name, sizeof name) != 0) {
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
         HangUp();
         return;
     }
@@ -52,8 +53,9 @@ bool PseudoTerminal::HoldSlave()
 bool PseudoTerminal::Write(const uint8_t* bytes, size_t length)
 {
     size_t done = 0;
-    while (done < length && m_master >= 0) {
-        const ssize_t n = ::write(m_master, bytes + done, length - done);
+    const int master = m_master;
+    while (done < length && master >= 0) {
+        const ssize_t n = ::write(master, bytes + done, length - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -66,11 +68,12 @@ bool PseudoTerminal::Write(const uint8_t* bytes, size_t length)
 std::vector<uint8_t> PseudoTerminal::Read(int timeoutMs, size_t max)
 {
     std::vector<uint8_t> bytes;
-    pollfd entry{m_master, POLLIN, 0};
-    if (m_master < 0 || ::poll(&entry, 1, timeoutMs) <= 0 || !(entry.revents & POLLIN))
+    const int master = m_master;
+    pollfd entry{master, POLLIN, 0};
+    if (master < 0 || ::poll(&entry, 1, timeoutMs) <= 0 || !(entry.revents & POLLIN))
         return bytes;
     bytes.resize(max);
-    const ssize_t n = ::read(m_master, bytes.data(), max);
+    const ssize_t n = ::read(master, bytes.data(), max);
     bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return bytes;
 }
@@ -92,8 +95,8 @@ void PseudoTerminal::HangUp()
 {
     if (m_heldSlave >= 0)
         ::close(m_heldSlave);
-    if (m_master >= 0)
-        ::close(m_master);
+    const int master = m_master.exchange(-1);
+    if (master >= 0)
+        ::close(master);
     m_heldSlave = -1;
-    m_master = -1;
 }

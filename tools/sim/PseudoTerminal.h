@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,7 +34,8 @@ public:
     void HangUp();
 
 private:
-    int m_master = -1;
+    // Atomic: a thread serving the terminal may read it while another hangs up.
+    std::atomic<int> m_master{-1};
     int m_heldSlave = -1;
     std::string m_slavePath;
 };
