@@ -5,8 +5,7 @@
 
 #include "decoder/Tsbk.h"
 #include "input/CaptureReplay.h"
-#include "platform/Clock.h"
-#include "support/TestScanner.h"
+#include "sim/ScannerLines.h"
 
 // Writes capture files of each kind, one block per line, as the devices and the program
 // write them.
@@ -15,8 +14,8 @@ class CaptureWriter
 public:
     CaptureWriter(const std::string& path, CaptureKind kind) : m_kind(kind), m_file(std::fopen(path.c_str(), "wb"))
     {
-        if (m_file && kind == CaptureKind::Anritsu)
-            Raw("<APP_DATA>\r\n");
+        if (m_file && !ScannerLines::CaptureHeader(kind).empty())
+            Raw(ScannerLines::CaptureHeader(kind) + "\r\n");
     }
     ~CaptureWriter() { Close(); }
 
@@ -24,8 +23,8 @@ public:
     {
         if (!m_file)
             return;
-        if (m_kind == CaptureKind::Anritsu)
-            Raw("<APP_DATA_END>\r\n");
+        if (!ScannerLines::CaptureFooter(m_kind).empty())
+            Raw(ScannerLines::CaptureFooter(m_kind) + "\r\n");
         std::fclose(m_file);
         m_file = nullptr;
     }
@@ -40,16 +39,7 @@ public:
 
     static std::string Line(CaptureKind kind, const TsbkBlock& block, int64_t time = 1700000000)
     {
-        switch (kind) {
-        case CaptureKind::Anritsu: return "0012 T " + TestScanner::HexText(block, " ") + " 00";
-        case CaptureKind::Psr500Dump: return "P25," + TestScanner::HexText(block) + ",0A1";
-        case CaptureKind::Psr800Dump: return TestScanner::Psr800TsbkLine(block) + ":";
-        case CaptureKind::HomePatrolDump: return "00:00:01\t\"P25," + TestScanner::HexText(block) + "\"\t-90";
-        case CaptureKind::ZembrantDump:
-            return "  " + TestScanner::HexText(block, " ") + "  " + LocalTimeText(time) + " Some Message";
-        case CaptureKind::Bcd396xtDump: return TestScanner::UnidenLine(block);
-        }
-        return {};
+        return ScannerLines::CaptureLine(kind, block, time);
     }
 
 private:

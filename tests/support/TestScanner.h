@@ -8,6 +8,7 @@
 #include <termios.h>
 
 #include "decoder/Tsbk.h"
+#include "sim/PseudoTerminal.h"
 
 // A scanner on the master side of a pseudo-terminal pair: the program under test opens
 // SlavePath() as its serial port. It writes each scanner type's output, answers Pro-96
@@ -20,7 +21,7 @@ public:
     TestScanner(const TestScanner&) = delete;
     TestScanner& operator=(const TestScanner&) = delete;
 
-    const std::string& SlavePath() const { return m_slavePath; }
+    const std::string& SlavePath() const { return m_terminal.SlavePath(); }
 
     bool Write(const std::vector<uint8_t>& bytes);
     bool Write(const std::string& text);
@@ -38,7 +39,7 @@ public:
     int PollsAnswered() const { return m_pollsAnswered.load(); }
     int Acknowledges() const { return m_acknowledges.load(); }
 
-    // The output lines of the text scanner types, line end not included.
+    // The output lines of the text scanner types, line end not included (sim/ScannerLines.h).
     static std::string Psr500Line(const TsbkBlock& block);
     static std::string UnidenLine(const TsbkBlock& block);
     static std::string AnritsuLine(const TsbkBlock& block);
@@ -52,8 +53,7 @@ public:
 private:
     void StopServing();
 
-    int m_master = -1;
-    std::string m_slavePath;
+    PseudoTerminal m_terminal;
     std::jthread m_server;
     std::atomic<int> m_pollsAnswered{0};
     std::atomic<int> m_acknowledges{0};
