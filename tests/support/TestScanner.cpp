@@ -29,7 +29,7 @@ std::vector<uint8_t> TestScanner::ReadSent(int timeoutMs)
 
 bool TestScanner::LineSettings(termios& settings) const
 {
-    return m_master >= 0 && ::tcgetattr(m_master, &settings) == 0;
+    return m_terminal.LineSettings(settings);
 }
 
 void TestScanner::HangUp()

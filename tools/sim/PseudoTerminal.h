@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <termios.h>
+
 // The master side of a pseudo-terminal pair: whatever plays a scanner writes here, and
 // the program under test opens SlavePath() as its serial port.
 class PseudoTerminal
@@ -30,6 +32,12 @@ public:
     std::vector<uint8_t> Read(int timeoutMs, size_t max = 256);
     // What the program sent: everything until it has been quiet for 20 ms.
     std::vector<uint8_t> ReadSent(int timeoutMs);
+    // The line settings the program set on the terminal.
+    bool LineSettings(termios& settings) const
+    {
+        const int master = m_master.load();
+        return master >= 0 && ::tcgetattr(master, &settings) == 0;
+    }
     // Closes the master side: the slave sees a hang-up.
     void HangUp();
 
