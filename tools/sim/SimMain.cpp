@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/CaptureReplay.h"
+#include "input/InputNames.h"
 #include "input/KavriReadThread.h"
 #include "sim/CaptureOutput.h"
 #include "sim/LiveScanner.h"
@@ -55,24 +56,11 @@ constexpr const char* Usage =
     "  --help               show this text\n"
     "  --version            show the version\n";
 
-constexpr const char* KindNames[] = {"anritsu",        "psr500dump",   "psr800dump",
-                                     "homepatroldump", "zembrantdump", "bcd396xtdump"};
-constexpr const char* ScannerNames[] = {"pro96", "psr500", "bcd396xt", "anritsus412d", "psr800"};
-constexpr const char* ScannerTexts[] = {"Pro-96/Pro-2096", "PSR-500/PSR-600/Pro-106/Pro-197", "Uniden BCD396XT",
-                                        "Anritsu S412D Analyzer", "PSR-800/WS1080/WS1088/WS1095/WS1098"};
-
 std::atomic<bool> g_stop{false};
 
 void RequestStop(int)
 {
     g_stop = true;
-}
-
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
 }
 
 bool ParseInteger(const std::string& text, long long minimum, long long maximum, long long& value)
@@ -92,20 +80,6 @@ bool ParseNumber(const std::string& text, double minimum, double& value)
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
     return *end == '\0' && value >= minimum && value < 1e9;
-}
-
-// An index, one of the short names, or one of the texts the program shows.
-int ParseChoice(const std::string& text, const char* const* names, const std::vector<std::string>& texts)
-{
-    long long index = 0;
-    const int count = static_cast<int>(texts.size());
-    if (ParseInteger(text, 0, count - 1, index))
-        return static_cast<int>(index);
-    for (int i = 0; i < count; ++i) {
-        if (Lower(text) == names[i] || Lower(text) == Lower(texts[static_cast<size_t>(i)]))
-            return i;
-    }
-    return -1;
 }
 
 struct Options
@@ -133,10 +107,6 @@ int BadArguments(const std::string& message)
 // 0 when the options are complete, else the exit status (help, version, bad arguments).
 int ParseOptions(int argc, char** argv, Options& options, bool& done)
 {
-    std::vector<std::string> kindTexts, scannerTexts(std::begin(ScannerTexts), std::end(ScannerTexts));
-    for (int i = 0; i < CaptureKindCount; ++i)
-        kindTexts.push_back(CaptureKindText(static_cast<CaptureKind>(i)));
-
     done = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -160,10 +130,13 @@ int ParseOptions(int argc, char** argv, Options& options, bool& done)
             return BadArguments("option '" + arg + "' needs a value");
         const std::string value = argv[++i];
         bool valid = true;
-        if (arg == "--kind")
-            valid = (options.Kind = ParseChoice(value, KindNames, kindTexts)) >= 0;
-        else if (arg == "--scanner")
-            valid = (options.Scanner = ParseChoice(value, ScannerNames, scannerTexts)) >= 0;
+        if (arg == "--kind") {
+            CaptureKind kind;
+            valid = ParseCaptureKind(value, kind);
+            options.Kind = valid ? static_cast<int>(kind) : -1;
+        } else if (arg == "--scanner") {
+            valid = ParseScannerType(value, options.Scanner);
+        }
         else if (arg == "--blocks")
             valid = ParseInteger(value, 0, 1000000000000LL, options.Blocks);
         else if (arg == "-o" || arg == "--output")
