@@ -80,6 +80,12 @@ bool SplitDoubledQuotes(std::string_view line, std::vector<std::string>& fields)
     }
 }
 
+void AppendTwoDigits(std::string& out, int value)
+{
+    out += static_cast<char>('0' + value / 10 % 10);
+    out += static_cast<char>('0' + value % 10);
+}
+
 bool ReadTime(int64_t seconds, std::tm& parts)
 {
     const std::time_t t = static_cast<std::time_t>(seconds);
@@ -189,6 +195,13 @@ double LeadingDouble(std::string_view text)
     return error == std::errc() && std::isfinite(value) ? value : 0.0;
 }
 
+void AppendNumber(std::string& out, int64_t value)
+{
+    char text[24];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    out.append(text, end);
+}
+
 int32_t LeadingInt32(std::string_view text, int32_t fallback)
 {
     const int64_t value = LeadingInteger(text, fallback);
@@ -229,10 +242,18 @@ void HumanTime::Append(std::string& out, int64_t secondsSince1970)
             m_hour = first.tm_hour;
             m_minute = first.tm_min;
         }
-        if (m_valid) {
-            const int minute = m_minute + static_cast<int>((secondsSince1970 - m_block * QuarterHour) / 60);
-            out.append(text, static_cast<size_t>(std::snprintf(text, sizeof text, "%02d/%02d/%04d @ %02d:%02d", m_month,
-                                                               m_day, m_year, m_hour, minute)));
+        // The common case, written digit by digit: a save formats hundreds of thousands.
+        if (m_valid && m_year >= 1000 && m_year <= 9999) {
+            AppendTwoDigits(out, m_month);
+            out += '/';
+            AppendTwoDigits(out, m_day);
+            out += '/';
+            AppendTwoDigits(out, m_year / 100);
+            AppendTwoDigits(out, m_year % 100);
+            out += " @ ";
+            AppendTwoDigits(out, m_hour);
+            out += ':';
+            AppendTwoDigits(out, m_minute + static_cast<int>((secondsSince1970 - m_block * QuarterHour) / 60));
             return;
         }
     }

@@ -70,6 +70,9 @@ void ForEachLine(std::string_view text, size_t limit, Take&& take)
 // The version a "FileVersion:" line sets (letter case ignored), or -1 for any other line.
 int FileVersionOf(std::string_view line);
 
+// Appends a whole number in decimal.
+void AppendNumber(std::string& out, int64_t value);
+
 // Local time "%02d/%02d/%04d @ %02d:%02d". Keeps the last quarter hour it looked up, so a
 // table of close times costs one time-zone look-up per quarter hour.
 class HumanTime

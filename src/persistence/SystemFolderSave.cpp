@@ -113,12 +113,19 @@ std::string TalkgroupFileText(const std::vector<TGTAG>& talkgroups)
     out.reserve(out.size() + talkgroups.size() * 128);
     HumanTime human;
     for (const TGTAG& t : talkgroups) {
-        AppendFormat(out, "%d,%d,", t.Id, t.Priority);
+        AppendNumber(out, t.Id);
+        out += ',';
+        AppendNumber(out, t.Priority);
+        out += ',';
         AppendQuoted(out, t.Description);
-        AppendFormat(out, ",%lld,\"", static_cast<long long>(t.LastSeen));
+        out += ',';
+        AppendNumber(out, t.LastSeen);
+        out += ",\"";
         human.Append(out, t.LastSeen);
         if (t.FirstSeen != 0) {
-            AppendFormat(out, "\",%lld,\"", static_cast<long long>(t.FirstSeen));
+            out += "\",";
+            AppendNumber(out, t.FirstSeen);
+            out += ",\"";
             human.Append(out, t.FirstSeen);
             out += '"';
         } else {
@@ -126,7 +133,9 @@ std::string TalkgroupFileText(const std::vector<TGTAG>& talkgroups)
         }
         AppendColors(out, t.TextColor, t.BackColor);
         out += t.EncSeen ? ",\"Y\"" : ",\"N\"";
-        AppendFormat(out, ",%d,%d\r\n", t.Hits, t.EmrgIgnore ? 1 : 0);
+        out += ',';
+        AppendNumber(out, t.Hits);
+        out += t.EmrgIgnore ? ",1\r\n" : ",0\r\n";
     }
     return out;
 }
@@ -140,9 +149,12 @@ std::string RadioFileText(const std::vector<RADTAG>& radios)
     out.reserve(out.size() + radios.size() * 96);
     HumanTime human;
     for (const RADTAG& r : radios) {
-        AppendFormat(out, "%d,", r.Id);
+        AppendNumber(out, r.Id);
+        out += ',';
         AppendQuoted(out, r.Description);
-        AppendFormat(out, ",%lld,\"", static_cast<long long>(r.LastSeen));
+        out += ',';
+        AppendNumber(out, r.LastSeen);
+        out += ",\"";
         human.Append(out, r.LastSeen);
         out += '"';
         AppendColors(out, r.TextColor, r.BackColor);
