@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -7,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <thread>
 
 #include "model/Locks.h"
 #include "model/P25Class.h"
@@ -627,4 +629,33 @@ TEST_F(SystemFolderTest, SaveReportsAFolderItCannotMake)
                      "Cannot write \"" + Folder() + "Radios.txt\": No space left on device\n"
                      "Cannot write \"" + Folder() + "Tower001003.txt\": No space left on device");
     EXPECT_EQ(FolderNames(Folder()), std::vector<std::string>{});
+}
+
+TEST_F(SystemFolderTest, SavesDuringSystemChangesKeepEachFolderToItsOwnSystem)
+{
+    model.SetSystemAndSite(0x1A4, 1, ServiceClass, 3);
+    model.SetTalkgroup(100, "Only in 1A4", 1520000000, 50, 0);
+    ASSERT_TRUE(Save());
+    model.SetSystemAndSite(0x2B7, 1, ServiceClass, 3);
+    model.SetTalkgroup(200, "Only in 2B7", 1520000000, 50, 0);
+    ASSERT_TRUE(Save());
+
+    std::atomic<bool> done{false};
+    std::thread decoder([&] {
+        for (int i = 0; i < 100; ++i)
+            model.SetSystemAndSite(i % 2 ? 0x2B7 : 0x1A4, 1, ServiceClass, 3);
+        done = true;
+    });
+    while (!done) {
+        std::string error;
+        model.SaveSystemFolder(error);
+        EXPECT_EQ(error, "");
+    }
+    decoder.join();
+    const std::string a = ReadText(data / "System1A4/TalkGroups.txt");
+    const std::string b = ReadText(data / "System2B7/TalkGroups.txt");
+    EXPECT_NE(a.find("\r\n100,50,\"Only in 1A4\""), std::string::npos);
+    EXPECT_EQ(a.find("\r\n200,"), std::string::npos);
+    EXPECT_NE(b.find("\r\n200,50,\"Only in 2B7\""), std::string::npos);
+    EXPECT_EQ(b.find("\r\n100,"), std::string::npos);
 }
