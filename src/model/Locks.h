@@ -7,7 +7,8 @@
 //   SYSINFOLOCK > FILELOCK > BSOLOCK > FREQUENCY > TGLOCK, RADIDLOCK
 //   AFFLOG > AFFILIATE
 //   PATCHLOCK > PATCHLOGLOCK
-// Channel operations release FREQUENCY before they take GLLOCK. No other nesting.
+// Channel operations release FREQUENCY before they take GLLOCK. The system folder's save
+// and loads also take NEIGHBOR and AFILTER inside FILELOCK. No other nesting.
 namespace Locks {
 
 inline NamedLock& SYSINFOLOCK = NamedLock::Get("SYSINFOLOCK");

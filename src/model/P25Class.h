@@ -266,7 +266,10 @@ public:
     // Log records refused by full queues since construction.
     uint64_t DroppedLogRecords() const;
 
-    // System folder files.
+    // System folder files. Each takes SYSINFOLOCK, then FILELOCK for its file work. The
+    // save returns false with an empty error when there is no system to save, and with
+    // one line per file it could not write (that file keeps its old contents).
+    bool SaveSystemFolder(std::string& error);
     bool LoadSystemFolder();
     bool LoadTowerFile();
 
@@ -452,6 +455,10 @@ private:
     int m_filterRangeCount = 0;
     bool m_filtersChanged = false;
     uint8_t m_filteringEnabled = 0;
+
+    // System folder files.
+    void ReadSystemIni(const std::string& path);
+    void ReadTowerFile(const std::string& path, size_t lineLimit);
 
     // Log queues.
     bool LogAffiliation(char kind, int radio, const std::string& text, int talkgroup);
