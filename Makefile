@@ -43,10 +43,10 @@ tsan:
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.5; done
 
+# Replays the sample capture of a busy simulated site and prints what was learned.
 run: build
-	@echo "Zembrant core built in $(BUILD_DIR)."
-	@echo "Tests:      make test"
-	@echo "Benchmarks: make bench"
+	@TZ=UTC $(BUILD_DIR)/src/zembrant-cli replay samples/BusySite.txt --format zembrantdump \
+		--data-dir $(BUILD_DIR)/sample-data --logs all --clock-start 1700000000
 
 clean:
 	rm -rf build build-asan build-tsan

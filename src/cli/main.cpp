@@ -82,11 +82,9 @@ bool CheckWritable(const std::string& folder, std::string& error)
 // or not ours: its settings are the defaults.
 bool LooksLikeConfiguration(const std::string& path)
 {
-    IniFile ini;
-    if (!ini.Load(path))
-        return false;
+    const IniFile ini(path);
     for (const char* section : {"Communications", "Global", "AutoSave", "ScanControl", "Activity", "Grants"})
-        if (ini.HasSection(section))
+        if (ini.SectionExists(section))
             return true;
     return false;
 }
