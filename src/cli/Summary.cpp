@@ -75,6 +75,8 @@ std::string SummaryText(P25Class& model, const RefreshCycle& screen, const RunCo
 
     out << "\nBlocks read: " << counters.BlocksRead << "    decoded: " << counters.BlocksDecoded
         << "    CRC failures: " << counters.CrcFailures << "    packets: " << counters.PacketsDecoded << "\n";
+    if (counters.LogRecordsDropped)
+        out << "Log records dropped (the logs fell behind): " << counters.LogRecordsDropped << "\n";
     if (counters.Seconds > 0)
         out << Format("Time: %.2f s (%.0f blocks a second)\n", counters.Seconds,
                       static_cast<double>(counters.BlocksRead) / counters.Seconds);
@@ -206,6 +208,7 @@ std::string SummaryJson(P25Class& model, const RunCounters& counters)
                        {"crcFailures", counters.CrcFailures},
                        {"packetsDecoded", counters.PacketsDecoded},
                        {"linesRead", counters.LinesRead},
+                       {"logRecordsDropped", counters.LogRecordsDropped},
                        {"seconds", counters.Seconds}};
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

@@ -12,6 +12,7 @@ struct RunCounters
     uint64_t CrcFailures = 0;
     uint64_t PacketsDecoded = 0;
     uint64_t LinesRead = 0;
+    uint64_t LogRecordsDropped = 0;
     double Seconds = 0.0;
 };
 

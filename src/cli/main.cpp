@@ -26,8 +26,12 @@
 namespace {
 
 constexpr auto ProgressInterval = std::chrono::milliseconds(200);
+constexpr auto EndPollInterval = std::chrono::milliseconds(5);
 constexpr auto RefreshInterval = std::chrono::milliseconds(10);
 constexpr auto AutoSaveInterval = std::chrono::seconds(60);
+constexpr auto DrainIdleWait = std::chrono::microseconds(200);
+constexpr auto LogRoomWait = std::chrono::seconds(5);
+constexpr int HalfFull = 50;
 
 std::atomic<bool> g_stopRequested{false};
 
@@ -150,12 +154,13 @@ public:
             Fail(m_options.File + ": " + error);
             return 1;
         }
-        // The processing thread drains the log queues in step with decoding, so a replay
-        // as fast as the machine allows loses no record to a refresh that fell behind.
+        // A replay runs as fast as the machine allows, so the logs must never fall behind:
+        // the processing thread takes the queues itself, between blocks, whenever one is
+        // half full. Rows are then built at the same point of the file on every run.
         replay.SetTickHandler([this] {
             m_model.ExpireChannelActivity();
             m_model.ExpirePatches();
-            if (m_model.IsLogQueueHalfFull()) {
+            if (m_model.FullestLogQueuePercent() >= HalfFull) {
                 m_refresh.DrainLogs();
                 SaveFullLists();
             }
@@ -166,12 +171,15 @@ public:
         const auto start = std::chrono::steady_clock::now();
         const bool progress = !m_options.Quiet && isatty(STDERR_FILENO);
         replay.Start(false);
+        auto nextProgress = start + ProgressInterval;
         while (!ended) {
-            std::this_thread::sleep_for(ProgressInterval);
+            std::this_thread::sleep_for(EndPollInterval);
             if (g_stopRequested)
                 replay.RequestStop();
-            if (progress)
+            if (progress && std::chrono::steady_clock::now() >= nextProgress) {
+                nextProgress += ProgressInterval;
                 ShowProgress(replay.Progress(), start);
+            }
         }
         replay.Stop();
         if (progress)
@@ -269,13 +277,39 @@ private:
             ReportOnce(error);
     }
 
+    // Bounded: a drain that makes no room within LogRoomWait gives up, and the model then
+    // drops what does not fit, as a live session would.
+    void WaitForLogRoom()
+    {
+        if (m_model.FullestLogQueuePercent() < HalfFull)
+            return;
+        const auto deadline = std::chrono::steady_clock::now() + LogRoomWait;
+        while (m_model.FullestLogQueuePercent() >= HalfFull && std::chrono::steady_clock::now() < deadline) {
+            if (!DrainAndSave(false))
+                std::this_thread::yield();
+        }
+    }
+
+    // Whichever thread gets there first takes the queues; wait: block for the other one.
+    bool DrainAndSave(bool wait)
+    {
+        std::unique_lock lock(m_refresh.Mutex(), std::defer_lock);
+        if (wait)
+            lock.lock();
+        else if (!lock.try_lock())
+            return false;
+        m_refresh.DrainLogs();
+        SaveFullLists();
+        return true;
+    }
+
     // Rows are written before the list's cap could push unsaved ones out.
     void SaveFullLists()
     {
         for (int k = 0; k < LogKindCount; ++k) {
             const auto kind = static_cast<LogKind>(k);
             const LogList& list = m_refresh.Logs.List(kind);
-            if (list.Rows().size() * 2 > list.Cap())
+            if (list.UnsavedCount() * 2 > list.Cap())
                 SaveLog(kind);
         }
     }
@@ -300,6 +334,7 @@ private:
     int Finish()
     {
         m_refresh.DrainLogs();
+        m_counters.LogRecordsDropped = m_model.DroppedLogRecords();
         m_refresh.RequestFullRedraw = true;
         m_refresh.RunCycle({false, -1, false});
         for (int k = 0; k < LogKindCount; ++k)

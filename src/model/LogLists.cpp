@@ -39,17 +39,6 @@ bool IsCsv(LogKind kind)
            kind == LogKind::PatchLog;
 }
 
-std::string Quoted(const std::vector<std::string>& cells)
-{
-    std::string line;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        if (i)
-            line += ',';
-        line += '"' + cells[i] + '"';
-    }
-    return line;
-}
-
 // "%ld" of the cell's leading number, 0 when it has none.
 long LeadingNumber(const std::string& cell)
 {
@@ -87,27 +76,45 @@ void LogList::SetCap(size_t cap)
 {
     m_cap = cap;
     while (m_rows.size() > m_cap)
-        m_rows.pop_front();
+        DropOldest();
 }
 
-void LogList::Add(LogRow row)
+LogRow& LogList::NewRow(const LOGSITE& site, bool saved)
 {
-    m_rows.push_back(std::move(row));
+    // At the cap the oldest row is reused, strings and all: a long replay then builds its
+    // rows without allocating.
+    if (m_rows.size() >= m_cap && !m_rows.empty()) {
+        LogRow recycled = std::move(m_rows.front());
+        DropOldest();
+        m_rows.push_back(std::move(recycled));
+    } else {
+        m_rows.emplace_back();
+    }
     while (m_rows.size() > m_cap)
-        m_rows.pop_front();
+        DropOldest();
+    LogRow& row = m_rows.back();
+    row.Site = site;
+    row.Saved = saved;
+    if (!saved)
+        ++m_unsaved;
+    return row;
 }
 
-bool LogList::HasUnsaved() const
+void LogList::SetCells(LogRow& row, std::initializer_list<std::string_view> cells)
 {
-    return UnsavedCount() > 0;
+    row.Cells.resize(cells.size());
+    size_t i = 0;
+    for (std::string_view cell : cells)
+        row.Cells[i++].assign(cell);
 }
 
-size_t LogList::UnsavedCount() const
+void LogList::DropOldest()
 {
-    size_t n = 0;
-    for (const auto& row : m_rows)
-        n += !row.Saved;
-    return n;
+    if (!m_rows.front().Saved)
+        --m_unsaved;
+    m_rows.pop_front();
+    if (m_firstUnsaved > 0)
+        --m_firstUnsaved;
 }
 
 std::string LogList::FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now)
@@ -140,14 +147,29 @@ const char* LogList::HeaderLine(LogKind kind)
 
 std::string LogList::FileLine(LogKind kind, const LogRow& row)
 {
+    std::string line;
+    AppendFileLine(line, kind, row);
+    return line;
+}
+
+void LogList::AppendFileLine(std::string& out, LogKind kind, const LogRow& row)
+{
     const auto& c = row.Cells;
     switch (kind) {
     case LogKind::Affiliations:
-        return Format("\"%s\",\"%s\",%ld,\"%s\",%ld,\"%s\"", c[0].c_str(), c[1].c_str(), LeadingNumber(c[2]),
+        out += Format("\"%s\",\"%s\",%ld,\"%s\",%ld,\"%s\"", c[0].c_str(), c[1].c_str(), LeadingNumber(c[2]),
                       c[3].c_str(), LeadingNumber(c[4]), c[5].c_str());
-    case LogKind::PacketDump: return "  " + c[1] + " " + c[0] + " " + c[2];
-    case LogKind::RawDump: return c[0];
-    default: return Quoted(c);
+        break;
+    case LogKind::PacketDump:
+        out.append("  ").append(c[1]).append(" ").append(c[0]).append(" ").append(c[2]);
+        break;
+    case LogKind::RawDump:
+        out += c[0];
+        break;
+    default:
+        for (size_t i = 0; i < c.size(); ++i)
+            out.append(i ? ",\"" : "\"").append(c[i]).append("\"");
+        break;
     }
 }
 
@@ -158,13 +180,20 @@ bool LogList::Save(const std::string& dataFolder, const LOGSITE& current, bool i
         return true;
     // Rows of one site go to one file, in list order.
     std::map<std::string, std::vector<LogRow*>> files;
-    for (auto& row : m_rows) {
+    std::vector<LogRow*>* rowsOfSite = nullptr;
+    LOGSITE lastSite;
+    for (size_t i = m_firstUnsaved; i < m_rows.size(); ++i) {
+        LogRow& row = m_rows[i];
         if (row.Saved)
             continue;
         const LOGSITE site = row.Site.SysId != 0 ? row.Site : current;
         if (site.SysId == 0)
             continue;
-        files[FileName(m_kind, site, includeDate, now)].push_back(&row);
+        if (!rowsOfSite || site != lastSite) {
+            rowsOfSite = &files[FileName(m_kind, site, includeDate, now)];
+            lastSite = site;
+        }
+        rowsOfSite->push_back(&row);
     }
     bool ok = true;
     for (auto& [name, rows] : files) {
@@ -185,8 +214,11 @@ bool LogList::Save(const std::string& dataFolder, const LOGSITE& current, bool i
         std::string text;
         if (std::ftell(file) == 0 && HeaderLine(m_kind))
             text = std::string(HeaderLine(m_kind)) + "\r\n";
-        for (const LogRow* row : rows)
-            text += FileLine(m_kind, *row) + "\r\n";
+        text.reserve(text.size() + rows.size() * 96);
+        for (const LogRow* row : rows) {
+            AppendFileLine(text, m_kind, *row);
+            text += "\r\n";
+        }
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         const int savedErrno = errno;
         if (std::fclose(file) != 0 || !written) {
@@ -196,7 +228,10 @@ bool LogList::Save(const std::string& dataFolder, const LOGSITE& current, bool i
         }
         for (LogRow* row : rows)
             row->Saved = true;
+        m_unsaved -= rows.size();
     }
+    while (m_firstUnsaved < m_rows.size() && m_rows[m_firstUnsaved].Saved)
+        ++m_firstUnsaved;
     return ok;
 }
 
@@ -224,6 +259,15 @@ std::string LogLists::PacketDataText(const TsbkBlock& block)
     return text;
 }
 
+const std::string& LogLists::TimeText(int64_t time)
+{
+    if (time != m_lastTime) {
+        m_lastTimeText = LocalTimeText(time);
+        m_lastTime = time;
+    }
+    return m_lastTimeText;
+}
+
 void LogLists::ClearBeforeMarker(LogKind kind)
 {
     if (onClear && List(kind).HasUnsaved())
@@ -241,16 +285,11 @@ void LogLists::AddAffiliation(P25Class& model, const LogSettings& settings, cons
         return;
     if (!model.PassesAffiliationFilter(record.Radio))
         return;
-    LogRow row;
-    row.Site = record.Site;
     const bool withTalkgroup = record.Talkgroup != 0;
-    row.Cells = {LocalTimeText(record.Time),
-                 record.Text,
-                 withTalkgroup ? Format("%5d", record.Talkgroup) : "",
-                 withTalkgroup ? model.GetTalkgroupDescription(record.Talkgroup) : "",
-                 Format("%ld", static_cast<long>(record.Radio)),
-                 model.GetRadioDescription(record.Radio)};
-    List(LogKind::Affiliations).Add(std::move(row));
+    LogList::SetCells(List(LogKind::Affiliations).NewRow(record.Site),
+                      {TimeText(record.Time), record.Text, withTalkgroup ? Format("%5d", record.Talkgroup) : "",
+                       withTalkgroup ? model.GetTalkgroupDescription(record.Talkgroup) : "",
+                       Format("%ld", static_cast<long>(record.Radio)), model.FindRadioDescription(record.Radio)});
 }
 
 void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRANTLOG& record)
@@ -281,7 +320,7 @@ void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRAN
     const bool tgPresent = record.Talkgroup != -1;
     const auto radioCells = [&] {
         radio = Format("%ld", static_cast<long>(record.Radio));
-        radioDescription = model.GetRadioDescription(record.Radio);
+        radioDescription = model.FindRadioDescription(record.Radio);
     };
     if (kind == "Station ID") {
         tgDescription = record.Text;
@@ -293,7 +332,7 @@ void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRAN
     }
     if (kind == "Private" || kind == "Data") {
         tg = tgPresent ? Format("%ld", static_cast<long>(record.Talkgroup)) : "";
-        tgDescription = tgPresent ? model.GetRadioDescription(record.Talkgroup) : "";
+        tgDescription = tgPresent ? model.FindRadioDescription(record.Talkgroup) : "";
         radioCells();
     }
     if (kind == "Phone") {
@@ -303,24 +342,19 @@ void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRAN
     }
     if (kind == "Alert") {
         tg = Format("%ld", static_cast<long>(record.Talkgroup));
-        tgDescription = model.GetRadioDescription(record.Talkgroup);
+        tgDescription = model.FindRadioDescription(record.Talkgroup);
         radioCells();
     }
 
     const std::string type =
         kind != "Station ID" && !record.Text.empty() ? kind + " (" + record.Text + ")" : kind;
-    LogRow trace;
-    trace.Site = record.Site;
-    trace.Cells = {LocalTimeText(record.Time), type, channel, frequency, tg, tgDescription, radio, radioDescription};
-    List(LogKind::GrantTrace).Add(std::move(trace));
+    LogList::SetCells(List(LogKind::GrantTrace).NewRow(record.Site),
+                      {TimeText(record.Time), type, channel, frequency, tg, tgDescription, radio, radioDescription});
 
-    LogRow recent;
-    recent.Site = record.Site;
-    recent.Saved = true;
-    recent.Cells = {LocalClockText(record.Time), kind, channel, frequency, tg, tgDescription, radio, radioDescription};
     LogList& recentList = List(LogKind::RecentGrants);
     recentList.SetCap(static_cast<size_t>(std::max(settings.GrantLogMax, 1)));
-    recentList.Add(std::move(recent));
+    LogList::SetCells(recentList.NewRow(record.Site, true), {LocalClockText(record.Time), kind, channel, frequency,
+                                                             tg, tgDescription, radio, radioDescription});
 }
 
 void LogLists::AddEvent(const LogSettings& settings, const EVENTLOG& record)
@@ -331,10 +365,8 @@ void LogLists::AddEvent(const LogSettings& settings, const EVENTLOG& record)
     }
     if (settings.FilterRegistrations && (record.Block[0] & 0x3F) == 0x2C)
         return;
-    LogRow row;
-    row.Site = record.Site;
-    row.Cells = {LocalTimeText(record.Time), PacketDataText(record.Block), record.Text};
-    List(LogKind::OtherEvents).Add(std::move(row));
+    LogList::SetCells(List(LogKind::OtherEvents).NewRow(record.Site),
+                      {TimeText(record.Time), PacketDataText(record.Block), record.Text});
 }
 
 void LogLists::AddPatch(P25Class& model, const PATCHLOG& record)
@@ -344,13 +376,11 @@ void LogLists::AddPatch(P25Class& model, const PATCHLOG& record)
         return;
     }
     const char* what = record.Kind == 'A' ? "Added Patch:   " : record.Kind == 'R' ? "Removed Patch: " : "Unknown Function:";
-    LogRow row;
-    row.Site = record.Site;
-    row.Cells = {LocalTimeText(record.Time),
-                 Format("%s%d (%s) --> %d (%s)", what, record.Talkgroup,
-                        model.GetTalkgroupDescription(record.Talkgroup).c_str(), record.Supergroup,
-                        model.GetTalkgroupDescription(record.Supergroup).c_str())};
-    List(LogKind::PatchLog).Add(std::move(row));
+    LogList::SetCells(List(LogKind::PatchLog).NewRow(record.Site),
+                      {TimeText(record.Time),
+                       Format("%s%d (%s) --> %d (%s)", what, record.Talkgroup,
+                              model.GetTalkgroupDescription(record.Talkgroup).c_str(), record.Supergroup,
+                              model.GetTalkgroupDescription(record.Supergroup).c_str())});
 }
 
 void LogLists::AddUnknown(const UNKTSBK& record)
@@ -359,11 +389,9 @@ void LogLists::AddUnknown(const UNKTSBK& record)
         ClearBeforeMarker(LogKind::UnknownPackets);
         return;
     }
-    LogRow row;
-    row.Site = record.Site;
-    row.Cells = {LocalTimeText(record.Time), Format("%02X", record.Block[0] & 0x3F), PacketDataText(record.Block),
-                 record.Text};
-    List(LogKind::UnknownPackets).Add(std::move(row));
+    LogList::SetCells(List(LogKind::UnknownPackets).NewRow(record.Site),
+                      {TimeText(record.Time), Format("%02X", record.Block[0] & 0x3F), PacketDataText(record.Block),
+                       record.Text});
 }
 
 void LogLists::AddPacket(const ALLPKT& record)
@@ -372,15 +400,11 @@ void LogLists::AddPacket(const ALLPKT& record)
         ClearBeforeMarker(LogKind::PacketDump);
         return;
     }
-    LogRow row;
-    row.Site = record.Site;
-    row.Cells = {LocalTimeText(record.Time), PacketDataText(record.Block), record.Text};
-    List(LogKind::PacketDump).Add(std::move(row));
+    LogList::SetCells(List(LogKind::PacketDump).NewRow(record.Site),
+                      {TimeText(record.Time), PacketDataText(record.Block), record.Text});
 }
 
 void LogLists::AddRawLine(const std::string& line)
 {
-    LogRow row;
-    row.Cells = {line};
-    List(LogKind::RawDump).Add(std::move(row));
+    LogList::SetCells(List(LogKind::RawDump).NewRow(LOGSITE{}), {line});
 }

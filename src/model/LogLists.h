@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -58,12 +60,18 @@ public:
     LogKind Kind() const { return m_kind; }
     size_t Cap() const { return m_cap; }
     void SetCap(size_t cap);
-    // Adds a row and drops the oldest ones beyond the cap.
-    void Add(LogRow row);
-    void Clear() { m_rows.clear(); }
+    // Adds a row at the end, dropping the oldest beyond the cap; fill it with SetCells.
+    LogRow& NewRow(const LOGSITE& site, bool saved = false);
+    static void SetCells(LogRow& row, std::initializer_list<std::string_view> cells);
+    void Clear()
+    {
+        m_rows.clear();
+        m_unsaved = 0;
+        m_firstUnsaved = 0;
+    }
     const std::deque<LogRow>& Rows() const { return m_rows; }
-    bool HasUnsaved() const;
-    size_t UnsavedCount() const;
+    bool HasUnsaved() const { return m_unsaved > 0; }
+    size_t UnsavedCount() const { return m_unsaved; }
 
     // Appends every unsaved row to its log file under dataFolder and marks it saved. Rows
     // are written into the file of the site they were logged under (current: the site of
@@ -77,11 +85,17 @@ public:
     static std::string FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now);
     static const char* HeaderLine(LogKind kind);
     static std::string FileLine(LogKind kind, const LogRow& row);
+    static void AppendFileLine(std::string& out, LogKind kind, const LogRow& row);
 
 private:
     LogKind m_kind;
     size_t m_cap;
+    void DropOldest();
+
     std::deque<LogRow> m_rows;
+    size_t m_unsaved = 0;
+    // No row before this one is unsaved, so a save looks only at the newer rows.
+    size_t m_firstUnsaved = 0;
 };
 
 // The eight log lists and the rules that turn pending records into their rows.
@@ -109,6 +123,10 @@ public:
 
 private:
     void ClearBeforeMarker(LogKind kind);
+    // Records come many to the second: the text of the last second is kept.
+    const std::string& TimeText(int64_t time);
 
     std::vector<LogList> m_lists;
+    int64_t m_lastTime = -1;
+    std::string m_lastTimeText;
 };

@@ -262,15 +262,18 @@ bool P25Class::IsGrantLogChanged() const
     return IsGrantsVisible() && IsChanged(*m_grantLog, Locks::GLLOCK);
 }
 
-bool P25Class::IsLogQueueHalfFull() const
+int P25Class::FullestLogQueuePercent() const
 {
-    const auto half = [](const auto& queue) { return queue.Count.load() * 2 >= static_cast<int>(queue.Items.size()); };
-    if (half(*m_affiliationLog))
-        return true;
+    const auto percent = [](const auto& queue) {
+        return queue.Count.load() * 100 / static_cast<int>(queue.Items.size());
+    };
+    int fullest = percent(*m_affiliationLog);
     if (LogSite().SysId == 0)
-        return false;
-    return half(*m_grantLog) || half(*m_eventLog) || half(*m_patchLog) || half(*m_packetDump) ||
-           half(*m_unknownPackets);
+        return fullest;
+    for (int p : {percent(*m_grantLog), percent(*m_eventLog), percent(*m_patchLog), percent(*m_packetDump),
+                  percent(*m_unknownPackets)})
+        fullest = std::max(fullest, p);
+    return fullest;
 }
 
 uint64_t P25Class::DroppedLogRecords() const

@@ -151,6 +151,9 @@ public:
     bool AddRadio(int id, int talkgroup);
     bool SetRadio(int id, const std::string& description, int64_t lastSeen);
     std::string GetRadioDescription(int id);
+    // The same without touching LastSeen: the lists and logs read it, so that what a
+    // replay saves does not depend on when its rows were built.
+    std::string FindRadioDescription(int id) const;
     bool TouchRadio(int id);
     bool GetRadioColors(int id, uint32_t& text, uint32_t& back) const;
     bool SetRadioColors(int id, uint32_t text, uint32_t back);
@@ -260,9 +263,9 @@ public:
     int TakeAffiliationLog(AFFLOG* destination, int max);
     int TakePatchLog(PATCHLOG* destination, int max);
     bool IsPatchLogChanged() const;
-    // Whether a queue that the refresh takes now holds half its capacity (before the
-    // system is identified only the affiliation log is taken).
-    bool IsLogQueueHalfFull() const;
+    // How full, in percent of its capacity, the fullest queue is that the refresh takes now
+    // (before the system is identified only the affiliation log is taken).
+    int FullestLogQueuePercent() const;
     // Log records refused by full queues since construction.
     uint64_t DroppedLogRecords() const;
 

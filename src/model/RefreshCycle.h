@@ -49,6 +49,9 @@ public:
     void RunCycle(const Inputs& inputs);
     // Takes every pending log record now (a replay drains in step with decoding).
     void DrainLogs();
+    // Held by every cycle and drain; a front end that reads or saves Logs from another
+    // thread holds it too.
+    std::recursive_mutex& Mutex() { return m_mutex; }
 
     // Set from any thread: the next cycle redraws every section that honours it.
     std::atomic<bool> RequestFullRedraw{false};

@@ -120,7 +120,7 @@ std::vector<TextRow> ActivityRows(P25Class& model, const FreqInfo* channels, int
         if (ch.Talkgroup != 0 && (ch.Usage == "Private" || ch.Usage == "Data")) {
             priority = Format("%d", privatePriority);
             talkgroup = Format("%ld", static_cast<long>(ch.Talkgroup));
-            talkgroupDescription = model.GetRadioDescription(ch.Talkgroup);
+            talkgroupDescription = model.FindRadioDescription(ch.Talkgroup);
         } else if (ch.Talkgroup != 0) {
             priority = Format("%d", model.GetTalkgroupPriority(ch.Talkgroup));
             talkgroup = Format("%d", ch.Talkgroup);
@@ -132,10 +132,10 @@ std::vector<TextRow> ActivityRows(P25Class& model, const FreqInfo* channels, int
         std::string radio, radioDescription;
         if (ch.Radio != 0) {
             radio = Format("%ld", static_cast<long>(ch.Radio));
-            radioDescription = model.GetRadioDescription(ch.Radio);
+            radioDescription = model.FindRadioDescription(ch.Radio);
             if (radioDescription.empty()) {
                 model.AddRadio(ch.Radio, ch.Talkgroup);
-                radioDescription = model.GetRadioDescription(ch.Radio);
+                radioDescription = model.FindRadioDescription(ch.Radio);
             }
         }
         rows.push_back({Format("%02d-%04d", ch.Channel >> 12 & 0xF, ch.Channel & 0xFFF),
@@ -192,10 +192,10 @@ void AffiliationList::Apply(P25Class& model, const AFFLOG& record)
     std::erase_if(m_rows, [&](const TextRow& row) { return row.Cells[1] == radio; });
     if (record.Function != 'A')
         return;
-    std::string radioDescription = model.GetRadioDescription(record.Radio);
+    std::string radioDescription = model.FindRadioDescription(record.Radio);
     if (radioDescription.empty()) {
         model.AddRadio(record.Radio, record.Talkgroup);
-        radioDescription = model.GetRadioDescription(record.Radio);
+        radioDescription = model.FindRadioDescription(record.Radio);
     }
     m_rows.push_back({Format("%5d", record.Talkgroup),
                       {model.GetTalkgroupDescription(record.Talkgroup), radio, radioDescription,

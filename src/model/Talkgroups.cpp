@@ -309,6 +309,13 @@ std::string P25Class::GetRadioDescription(int id)
     return radio->Description;
 }
 
+std::string P25Class::FindRadioDescription(int id) const
+{
+    NamedLockGuard guard(Locks::RADIDLOCK);
+    const RADTAG* radio = m_radios.Find(id);
+    return radio ? radio->Description : std::string();
+}
+
 bool P25Class::TouchRadio(int id)
 {
     NamedLockGuard guard(Locks::RADIDLOCK);
