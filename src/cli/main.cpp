@@ -21,7 +21,6 @@
 #include "persistence/Config.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
-#include "scanner/FollowLogic.h"
 
 namespace {
 
@@ -215,13 +214,9 @@ public:
         };
 
         // The follow step of scanner control runs in the refresh, as in the window.
-        int lastFollowed = NoTalkgroup;
-        m_refresh.follow = [&](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
-                               const RefreshCycle::Inputs& inputs) {
-            IDENTABLE tables[MaxIdentifierTables];
-            m_model.CopyIdentifierTables(tables, MaxIdentifierTables);
-            FollowContext context{m_model, m_config, patches, inputs.HeldTalkgroup, lastFollowed};
-            return RunFollowStep(channels, tables, context, session.Scanner(), inputs.DecodeActive, lastFollowed);
+        m_refresh.follow = [&session](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
+                                      const RefreshCycle::Inputs& inputs) {
+            return session.FollowStep(channels, patches, inputs.HeldTalkgroup);
         };
 
         const auto start = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 #include "input/TBSKQueue.h"
 #include "model/P25Class.h"
 #include "model/RefreshCycle.h"
+#include "scanner/FollowLogic.h"
 #include "scanner/ScannerControl.h"
 
 namespace {
@@ -66,6 +67,15 @@ void DecodeSession::StartDecodeSession(const CONFIG& config)
 
     if (config.AutoSaveEnabled)
         LastSystemSave = m_model.Now();
+}
+
+int DecodeSession::FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
+                              int heldTalkgroup)
+{
+    IDENTABLE tables[MaxIdentifierTables];
+    m_model.CopyIdentifierTables(tables, MaxIdentifierTables);
+    const FollowContext context{m_model, m_config, patches, heldTalkgroup, m_lastFollowedTalkgroup};
+    return RunFollowStep(channels, tables, context, m_scanner.get(), m_active, m_lastFollowedTalkgroup);
 }
 
 void DecodeSession::StopDecodeSession(std::string& errors)

@@ -2,11 +2,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "input/KavriReadThread.h"
 #include "input/ProcThread.h"
 #include "model/LogLists.h"
+#include "model/Records.h"
 #include "persistence/Config.h"
 
 class P25Class;
@@ -54,6 +56,11 @@ public:
     // The processing thread's counters, also after the session stopped.
     ProcessingTotals Totals() const { return m_processor ? m_processor->Totals() : m_lastTotals; }
 
+    // The follow step of scanner control for one rebuild of the activity list (the refresh
+    // cycle's follow hook): the followed row, tuning the second scanner while it runs.
+    int FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int heldTalkgroup);
+    int LastFollowedTalkgroup() const { return m_lastFollowedTalkgroup; }
+
     // The reader's open failure or the loss of its port, on the reader thread.
     std::function<void(const std::string& text)> onPortError;
 
@@ -72,4 +79,5 @@ private:
     std::unique_ptr<ScannerControl> m_scanner;
     std::atomic<bool> m_active{false};
     ProcessingTotals m_lastTotals;
+    int m_lastFollowedTalkgroup = -1;
 };
