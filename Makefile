@@ -42,6 +42,7 @@ tsan:
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.5; done
+	@echo "== bench/replay-bench.sh"; bench/replay-bench.sh $(BUILD_DIR)
 
 # Replays the sample capture of a busy simulated site and prints what was learned.
 run: build

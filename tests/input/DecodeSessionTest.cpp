@@ -6,6 +6,7 @@
 #include "input/DecodeSession.h"
 #include "input/TBSKQueue.h"
 #include "model/RefreshCycle.h"
+#include "platform/Files.h"
 #include "support/Blocks.h"
 #include "support/TemporaryFolder.h"
 #include "support/TestScanner.h"
@@ -79,4 +80,46 @@ TEST(DecodeSession, LiveSessionFollowsACallOnTheSecondScanner)
     session.StopDecodeSession(errors);
     EXPECT_EQ(errors, "");
     EXPECT_EQ(session.Scanner(), nullptr);
+}
+
+TEST(DecodeSession, AutoSavePassWritesTheDueLogsOnceTheSystemIsKnown)
+{
+    TemporaryFolder folder;
+    ManualClock clock(1700000000);
+    P25Class model(clock);
+    model.SetDataFolder(folder.Path());
+    TBSKQueue queue;
+    RefreshCycle refresh(model);
+    DecodeSession session(model, queue, refresh);
+    CONFIG config;
+    config.GrantsAutoSave = true;
+    config.GrantsVisible = false;
+    config.PatchesAutoSave = true;
+    session.SetConfig(config);
+
+    GRANTLOG grant;
+    grant.Time = clock.Now();
+    grant.Kind = "Group";
+    grant.Talkgroup = 100;
+    PATCHLOG patch;
+    patch.Time = clock.Now();
+    patch.Kind = 'A';
+    refresh.Logs.AddGrant(model, LogSettings{}, grant);
+    refresh.Logs.AddPatch(model, patch);
+
+    std::string errors;
+    EXPECT_TRUE(session.AutoSavePass(errors));
+    EXPECT_FALSE(IsDirectory(folder / "System123"));
+
+    model.SetSystemAndSite(0x123, 1, 0x70, 2);
+    EXPECT_TRUE(session.AutoSavePass(errors)) << errors;
+    EXPECT_TRUE(FileExists(folder / "System123/PatchLog-102.csv"));
+    // The grant trace is saved only while its tab is visible too.
+    EXPECT_FALSE(FileExists(folder / "System123/GrantLog-102.csv"));
+    config.GrantsVisible = true;
+    session.SetConfig(config);
+    EXPECT_TRUE(session.AutoSavePass(errors));
+    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
+    // Not decoding: the system folder is not due.
+    EXPECT_FALSE(FileExists(folder / "System123/TalkGroups.txt"));
 }
