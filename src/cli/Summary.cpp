@@ -85,7 +85,7 @@ std::string SummaryText(P25Class& model, const RefreshCycle& screen, const RunCo
 
 std::string SummaryJson(P25Class& model, const RunCounters& counters)
 {
-    using nlohmann::json;
+    using json = nlohmann::ordered_json;
     SYSINFO info;
     model.GetSystemInfo(info);
     json doc;

@@ -13,7 +13,8 @@ RefreshCycle::RefreshCycle(P25Class& model)
       m_channelCopy(MaxChannels),
       m_neighborCopy(MaxNeighbors),
       m_patchCopy(MaxPatches),
-      m_filterCopy(MaxFilterRanges)
+      m_filterCopy(MaxFilterRanges),
+      m_affiliationListCopy(MaxAffiliations)
 {
 }
 
@@ -155,11 +156,9 @@ void RefreshCycle::DrawAffiliations()
     const int count = m_model.TakeAffiliationLog(m_affiliationCopy.data(), AffiliationLogCapacity);
     if (count == 0 && !m_model.AreAffiliationsChanged())
         return;
-    if (m_model.AreAffiliationsChanged()) {
-        // Clears the list's changed flag; the rows come from the records.
-        std::vector<AFFREC> list(MaxAffiliations);
-        m_model.GetAffiliations(list.data(), MaxAffiliations);
-    }
+    // Clears the list's changed flag; the rows come from the records.
+    if (m_model.AreAffiliationsChanged())
+        m_model.GetAffiliations(m_affiliationListCopy.data(), MaxAffiliations);
     for (int i = 0; i < count; ++i) {
         const AFFLOG& record = m_affiliationCopy[i];
         Affiliations.Apply(m_model, record);

@@ -117,5 +117,6 @@ private:
     std::vector<PATCHREC> m_patchCopy;
     int m_patchCount = 0;
     std::vector<FILTERRANGE> m_filterCopy;
+    std::vector<AFFREC> m_affiliationListCopy;
     std::array<IDENTABLE, MaxIdentifierTables> m_tableCopy{};
 };
