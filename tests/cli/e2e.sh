@@ -81,7 +81,7 @@ live_*)
     "$cli" live --port "$pty" --scanner "$type" --duration 3 --data-dir "$work/data" --logs all --json \
         > "$work/out.json" 2> "$work/err" || { cat "$work/err"; fail "live session"; }
     [ "$(json_value "$work/out.json" sysId)" != 0 ] || fail "no system identified"
-    [ "$(json_value "$work/out.json" blocksRead)" -gt 30 ] || fail "too few blocks"
+    [ "$(json_value "$work/out.json" blocksRead)" -gt 10 ] || fail "too few blocks"
     ls "$work"/data/System*/System.ini > /dev/null || fail "no system folder"
     ;;
 signal_stops_live)
