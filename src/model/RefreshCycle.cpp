@@ -164,6 +164,7 @@ void RefreshCycle::DrawAffiliations()
         Affiliations.Apply(m_model, record);
         Logs.AddAffiliation(m_model, m_settings, record);
     }
+    AffiliationCaption = "Affiliation List (" + std::to_string(Affiliations.Rows().size()) + ")";
     Drawn(Section::Affiliations);
 }
 
@@ -175,6 +176,11 @@ void RefreshCycle::DrawPatches(bool patchesChanged, bool patchLogChanged)
     if (patchesChanged) {
         m_patchCount = m_model.GetPatches(m_patchCopy.data(), MaxPatches);
         PatchList = PatchRows(m_model, m_patchCopy.data(), m_patchCount);
+        CurrentPatches.clear();
+        for (int i = 0; i < m_patchCount; ++i)
+            CurrentPatches.push_back(
+                {Format("%05d", m_patchCopy[i].Talkgroup), {Format("%05d", m_patchCopy[i].Supergroup)}});
+        PatchesCaption = Format("Patches (%d)", m_patchCount);
     }
     if (patchLogChanged) {
         const int count = m_model.TakePatchLog(m_patchLogCopy.data(), PatchLogCapacity);

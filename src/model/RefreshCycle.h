@@ -73,6 +73,10 @@ public:
     std::vector<TextRow> AdjacentSites;
     AffiliationList Affiliations;
     std::vector<TextRow> PatchList;
+    // The current patch list: caption the talkgroup, sub-item the supergroup.
+    std::vector<TextRow> CurrentPatches;
+    std::string PatchesCaption = "Patches (0)";
+    std::string AffiliationCaption = "Affiliation List (0)";
     std::vector<TextRow> FilterRanges;
     bool FilteringEnabled = false;
     int FollowedRow = -1;

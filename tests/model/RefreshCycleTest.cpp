@@ -84,6 +84,7 @@ TEST_F(RefreshCycleTest, AffiliationListKeepsOneRowPerRadio)
     Cycle();
     ASSERT_EQ(refresh.Affiliations.Rows().size(), 2u);
     EXPECT_EQ(refresh.Affiliations.Rows()[0].Caption, "  200");
+    EXPECT_EQ(refresh.AffiliationCaption, "Affiliation List (2)");
     EXPECT_EQ(refresh.Logs.List(LogKind::Affiliations).Rows().size(), 3u);
     model.RecordAffiliation('U', 4001, "Deregistration", 0);
     Cycle();
@@ -136,4 +137,20 @@ TEST_F(RefreshCycleTest, HoldChangeRedrawsTheActivityList)
     Cycle(-1);
     EXPECT_EQ(refresh.Hold, "No Hold");
     EXPECT_EQ(activityDraws, 2);
+}
+
+TEST_F(RefreshCycleTest, PatchListsAndCaption)
+{
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    model.SetTalkgroup(100, "Fire", 0, 50, 0);
+    model.AddPatch(100, 600);
+    Cycle();
+    ASSERT_EQ(refresh.PatchList.size(), 1u);
+    EXPECT_EQ(refresh.PatchList[0].Caption, "00100 (Fire) --> 00600 ()");
+    ASSERT_EQ(refresh.CurrentPatches.size(), 1u);
+    EXPECT_EQ(refresh.CurrentPatches[0].Caption, "00100");
+    EXPECT_EQ(refresh.CurrentPatches[0].Cells[0], "00600");
+    EXPECT_EQ(refresh.PatchesCaption, "Patches (1)");
+    ASSERT_EQ(refresh.Logs.List(LogKind::PatchLog).Rows().size(), 1u);
+    EXPECT_EQ(refresh.Logs.List(LogKind::PatchLog).Rows()[0].Cells[1], "Added Patch:   100 (Fire) --> 600 ()");
 }
