@@ -10,6 +10,7 @@
 #include "input/HexText.h"
 #include "input/KavriReadThread.h"
 #include "input/TBSKQueue.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -18,17 +19,6 @@ constexpr auto RoomWait = std::chrono::microseconds(500);
 constexpr auto DrainWait = std::chrono::milliseconds(5);
 constexpr size_t DumpHexColumns = 38;
 constexpr size_t TimeTextLength = 19;
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    }
-    return true;
-}
 
 bool IsBlank(char c)
 {
@@ -138,10 +128,10 @@ bool CaptureParser::ParseLine(std::string_view line, uint8_t* block)
 bool CaptureParser::AnritsuLine(std::string_view line, uint8_t* block)
 {
     if (!m_inDataSection) {
-        m_inDataSection = StartsWithNoCase(line, "<APP_DATA>");
+        m_inDataSection = StartsWithIgnoringCase(line, "<APP_DATA>");
         return false;
     }
-    if (StartsWithNoCase(line, "<APP_DATA_END>")) {
+    if (StartsWithIgnoringCase(line, "<APP_DATA_END>")) {
         m_inDataSection = false;
         return false;
     }

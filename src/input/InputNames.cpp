@@ -1,6 +1,5 @@
 #include "input/InputNames.h"
-
-#include <cctype>
+#include "platform/Text.h"
 
 namespace {
 
@@ -11,22 +10,12 @@ constexpr const char* ScannerTexts[ScannerTypeCount] = {
     "Pro-96/Pro-2096", "PSR-500/PSR-600/Pro-106/Pro-197", "Uniden BCD396XT", "Anritsu S412D Analyzer",
     "PSR-800/WS1080/WS1088/WS1095/WS1098"};
 
-bool SameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 // The index of text among names or texts, or its value as an index; -1 when none.
 template <typename TextOf>
 int Choice(std::string_view text, const char* const* names, int count, TextOf textOf)
 {
     for (int i = 0; i < count; ++i)
-        if (SameIgnoringCase(text, names[i]) || SameIgnoringCase(text, textOf(i)))
+        if (EqualsIgnoringCase(text, names[i]) || EqualsIgnoringCase(text, textOf(i)))
             return i;
     if (text.size() == 1 && text[0] >= '0' && text[0] < '0' + count)
         return text[0] - '0';

@@ -4,28 +4,13 @@
 #include <cctype>
 
 #include "model/Locks.h"
+#include "platform/Text.h"
 
 namespace {
 
 // Call signs are compared within this many characters, and at most this many are kept.
 constexpr size_t MaxCallSignLength = 19;
 constexpr size_t MaxCallSigns = 20;
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
-bool SameIgnoringCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-           });
-}
 
 std::string Limited(const std::string& text)
 {
@@ -128,8 +113,8 @@ bool P25Class::AddCallSign(const std::string& text)
         m_sysInfo.SystemInfoChanged = 1;
         return true;
     }
-    const std::string stored = Trimmed(m_sysInfo.CallSigns);
-    const std::string sign = Trimmed(text.substr(0, MaxCallSignLength));
+    const std::string stored(Trimmed(m_sysInfo.CallSigns));
+    const std::string sign(Trimmed(std::string_view(text).substr(0, MaxCallSignLength)));
     if (sign.empty())
         return false;
 
@@ -138,7 +123,7 @@ bool P25Class::AddCallSign(const std::string& text)
     while (pos < stored.size()) {
         const size_t end = std::min(stored.find(' ', pos), stored.size());
         if (end > pos) {
-            if (SameIgnoringCase(stored.substr(pos, end - pos), sign))
+            if (EqualsIgnoringCase(std::string_view(stored).substr(pos, end - pos), sign))
                 return false;
             ++signs;
         }

@@ -7,6 +7,7 @@
 
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -60,11 +61,8 @@ void WriteFont(IniFile& ini, std::string_view section, const FONTSPEC& font)
 int ColumnNumber(std::string_view key)
 {
     const std::string_view prefix = ColumnKeyPrefix;
-    if (key.size() <= prefix.size() || key.size() > prefix.size() + 2)
+    if (key.size() <= prefix.size() || key.size() > prefix.size() + 2 || !StartsWithIgnoringCase(key, prefix))
         return -1;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(key[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return -1;
     int number = -1;
     const auto digits = key.substr(prefix.size());
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);

@@ -1,4 +1,5 @@
 #include "persistence/SystemFiles.h"
+#include "platform/Text.h"
 
 #include <cctype>
 #include <charconv>
@@ -211,11 +212,8 @@ int32_t LeadingInt32(std::string_view text, int32_t fallback)
 int FileVersionOf(std::string_view line)
 {
     const std::string_view key = FileVersionKey;
-    if (line.size() < key.size())
+    if (!StartsWithIgnoringCase(line, key))
         return -1;
-    for (size_t i = 0; i < key.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(line[i])) != std::tolower(static_cast<unsigned char>(key[i])))
-            return -1;
     const int64_t version = LeadingInteger(line.substr(key.size()));
     return version < 0 || version > 1000 ? 0 : static_cast<int>(version);
 }

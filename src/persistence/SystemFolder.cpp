@@ -9,6 +9,7 @@
 #include "persistence/SystemFiles.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/Text.h"
 
 // The loads read what the save wrote and what earlier versions wrote. Each line stands on
 // its own: a line that cannot be read is skipped and the next one is read.
@@ -48,14 +49,6 @@ std::string WithoutTrailingBlanks(std::string text)
 uint8_t ByteValue(std::string_view text)
 {
     return static_cast<uint8_t>(std::clamp<int64_t>(LeadingInteger(text), 0, 255));
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size()
-        && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
 }
 
 // Calls take(version, fields, count) for each line of a talkgroup or radio file that has

@@ -4,18 +4,11 @@
 #include <ctime>
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace {
 
 constexpr int64_t SecondsPerDay = 86400;
-
-std::string Trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 std::string DateText(int64_t secondsSince1970)
 {
@@ -36,7 +29,7 @@ BackupJob MakeBackupJob(const CONFIG& config, int64_t now)
 
 std::string BackupDestination(const BackupJob& job, const std::string& systemFolder)
 {
-    const std::string root = WithTrailingSlash(Trimmed(job.BackupPath));
+    const std::string root = WithTrailingSlash(std::string(Trimmed(job.BackupPath, " \t")));
     if (root.empty()) {
         const std::string source = WithTrailingSlash(job.DataFolder) + systemFolder + "/";
         return source + (job.AddDate ? "backup-" + DateText(job.StartTime) : "backup");

@@ -6,25 +6,9 @@
 #include <utility>
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 std::string OneLine(std::string_view text)
 {
@@ -66,18 +50,18 @@ void IniFile::Parse(std::string_view text)
         while (!raw.empty() && raw.back() == '\r')
             raw.remove_suffix(1);
 
-        const std::string_view trimmed = Trim(raw);
+        const std::string_view trimmed = Trimmed(raw, " \t");
         if (!trimmed.empty() && trimmed.front() == '[') {
             const auto close = trimmed.find(']');
             const auto name = trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-            m_sections.push_back(Section{std::string(Trim(name)), std::string(raw), {}});
+            m_sections.push_back(Section{std::string(Trimmed(name, " \t")), std::string(raw), {}});
             continue;
         }
         Line line{std::string(raw), {}, {}};
         const auto equals = trimmed.find('=');
         if (!trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#' && equals != std::string_view::npos) {
-            line.Key = Trim(trimmed.substr(0, equals));
-            line.Value = Trim(trimmed.substr(equals + 1));
+            line.Key = Trimmed(trimmed.substr(0, equals), " \t");
+            line.Value = Trimmed(trimmed.substr(equals + 1), " \t");
         }
         m_sections.back().Lines.push_back(std::move(line));
     }
@@ -107,7 +91,7 @@ bool IniFile::UpdateFile(std::string& error) const
 const IniFile::Section* IniFile::FindSection(std::string_view name) const
 {
     for (const Section& section : m_sections)
-        if (!section.Header.empty() && SameName(section.Name, name))
+        if (!section.Header.empty() && EqualsIgnoringCase(section.Name, name))
             return &section;
     return nullptr;
 }
@@ -123,7 +107,7 @@ const IniFile::Line* IniFile::FindKey(std::string_view section, std::string_view
     if (!found || key.empty())
         return nullptr;
     for (const Line& line : found->Lines)
-        if (SameName(line.Key, key))
+        if (EqualsIgnoringCase(line.Key, key))
             return &line;
     return nullptr;
 }
@@ -186,7 +170,7 @@ double IniFile::ReadFloat(std::string_view section, std::string_view key, double
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string cleanKey = OneLine(Trim(key));
+    const std::string cleanKey = OneLine(Trimmed(key, " \t"));
     if (cleanKey.empty())
         return;
     const std::string cleanValue = OneLine(value);
@@ -195,9 +179,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         if (m_sections.empty())
             m_sections.emplace_back();
         if (!m_sections.back().Header.empty() || !m_sections.back().Lines.empty())
-            if (m_sections.back().Lines.empty() || !Trim(m_sections.back().Lines.back().Text).empty())
+            if (m_sections.back().Lines.empty() || !Trimmed(m_sections.back().Lines.back().Text, " \t").empty())
                 m_sections.back().Lines.push_back({});
-        const std::string name = OneLine(Trim(section));
+        const std::string name = OneLine(Trimmed(section, " \t"));
         m_sections.push_back(Section{name, "[" + name + "]", {}});
         found = &m_sections.back();
     }
@@ -205,15 +189,15 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
     for (auto it = found->Lines.begin(); it != found->Lines.end(); ++it) {
         if (it->Key.empty())
             continue;
-        if (SameName(it->Key, cleanKey)) {
-            it->Value = std::string(Trim(cleanValue));
+        if (EqualsIgnoringCase(it->Key, cleanKey)) {
+            it->Value = std::string(Trimmed(cleanValue, " \t"));
             it->Text = it->Key + "=" + cleanValue;
             return;
         }
         lastKey = it;
     }
     const auto at = lastKey == found->Lines.end() ? found->Lines.begin() : lastKey + 1;
-    found->Lines.insert(at, Line{cleanKey + "=" + cleanValue, cleanKey, std::string(Trim(cleanValue))});
+    found->Lines.insert(at, Line{cleanKey + "=" + cleanValue, cleanKey, std::string(Trimmed(cleanValue, " \t"))});
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value)
@@ -233,11 +217,11 @@ void IniFile::DeleteKey(std::string_view section, std::string_view key)
     Section* found = FindSection(section);
     if (!found)
         return;
-    std::erase_if(found->Lines, [key](const Line& line) { return !line.Key.empty() && SameName(line.Key, key); });
+    std::erase_if(found->Lines, [key](const Line& line) { return !line.Key.empty() && EqualsIgnoringCase(line.Key, key); });
 }
 
 void IniFile::EraseSection(std::string_view section)
 {
     std::erase_if(m_sections,
-                  [section](const Section& s) { return !s.Header.empty() && SameName(s.Name, section); });
+                  [section](const Section& s) { return !s.Header.empty() && EqualsIgnoringCase(s.Name, section); });
 }
