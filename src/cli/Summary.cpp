@@ -73,13 +73,13 @@ std::string SummaryText(P25Class& model, const RefreshCycle& screen, const RunCo
             out << "  " << CellsOf(row) << "\n";
     }
 
-    out << "\nBlocks read: " << counters.BlocksRead << "    decoded: " << counters.BlocksDecoded
-        << "    CRC failures: " << counters.CrcFailures << "    packets: " << counters.PacketsDecoded << "\n";
+    out << "\nBlocks read: " << counters.Blocks.BlocksTaken << "    decoded: " << counters.Blocks.BlocksRecognised
+        << "    CRC failures: " << counters.Blocks.CrcFailures << "    packets: " << counters.Blocks.PacketsDecoded << "\n";
     if (counters.LogRecordsDropped)
         out << "Log records dropped (the logs fell behind): " << counters.LogRecordsDropped << "\n";
     if (counters.Seconds > 0)
         out << Format("Time: %.2f s (%.0f blocks a second)\n", counters.Seconds,
-                      static_cast<double>(counters.BlocksRead) / counters.Seconds);
+                      static_cast<double>(counters.Blocks.BlocksTaken) / counters.Seconds);
     return out.str();
 }
 
@@ -203,10 +203,10 @@ std::string SummaryJson(P25Class& model, const RunCounters& counters)
         rangeList.push_back({{"active", r.Active != 0}, {"low", r.Low}, {"high", r.High}});
     doc["filterRanges"] = {{"enabled", model.IsFilteringEnabled() != 0}, {"ranges", rangeList}};
 
-    doc["counters"] = {{"blocksRead", counters.BlocksRead},
-                       {"blocksDecoded", counters.BlocksDecoded},
-                       {"crcFailures", counters.CrcFailures},
-                       {"packetsDecoded", counters.PacketsDecoded},
+    doc["counters"] = {{"blocksRead", counters.Blocks.BlocksTaken},
+                       {"blocksDecoded", counters.Blocks.BlocksRecognised},
+                       {"crcFailures", counters.Blocks.CrcFailures},
+                       {"packetsDecoded", counters.Blocks.PacketsDecoded},
                        {"linesRead", counters.LinesRead},
                        {"logRecordsDropped", counters.LogRecordsDropped},
                        {"seconds", counters.Seconds}};

@@ -2,15 +2,14 @@
 #include <cstdint>
 #include <string>
 
+#include "input/ProcThread.h"
+
 class P25Class;
 class RefreshCycle;
 
 struct RunCounters
 {
-    uint64_t BlocksRead = 0;
-    uint64_t BlocksDecoded = 0;
-    uint64_t CrcFailures = 0;
-    uint64_t PacketsDecoded = 0;
+    ProcessingTotals Blocks;
     uint64_t LinesRead = 0;
     uint64_t LogRecordsDropped = 0;
     double Seconds = 0.0;

@@ -184,11 +184,7 @@ public:
         if (progress)
             std::cerr << "\r" << std::string(60, ' ') << "\r";
 
-        const auto& processor = replay.Processor();
-        m_counters.BlocksRead = processor.BlocksTaken();
-        m_counters.BlocksDecoded = processor.BlocksRecognised();
-        m_counters.CrcFailures = processor.CrcFailures();
-        m_counters.PacketsDecoded = processor.PacketsDecoded();
+        m_counters.Blocks = replay.Processor().Totals();
         m_counters.LinesRead = replay.Progress().Lines;
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         return Finish();
@@ -244,11 +240,7 @@ public:
         session.StopDecodeSession(errors);
         m_refresh.popRawLine = nullptr;
         m_refresh.follow = nullptr;
-        const ProcessingTotals totals = session.Totals();
-        m_counters.BlocksRead = totals.BlocksTaken;
-        m_counters.BlocksDecoded = totals.BlocksRecognised;
-        m_counters.CrcFailures = totals.CrcFailures;
-        m_counters.PacketsDecoded = totals.PacketsDecoded;
+        m_counters.Blocks = session.Totals();
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const int result = Finish();
         std::lock_guard guard(errorMutex);
