@@ -145,13 +145,6 @@ const char* LogList::HeaderLine(LogKind kind)
     }
 }
 
-std::string LogList::FileLine(LogKind kind, const LogRow& row)
-{
-    std::string line;
-    AppendFileLine(line, kind, row);
-    return line;
-}
-
 void LogList::AppendFileLine(std::string& out, LogKind kind, const LogRow& row)
 {
     const auto& c = row.Cells;

@@ -84,7 +84,6 @@ public:
     // "GrantLog-103.csv" and the like, with the folder "System1A2/" and the date prefix.
     static std::string FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now);
     static const char* HeaderLine(LogKind kind);
-    static std::string FileLine(LogKind kind, const LogRow& row);
     static void AppendFileLine(std::string& out, LogKind kind, const LogRow& row);
 
 private:
