@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "model/Locks.h"
 
 namespace {
 
@@ -38,13 +37,9 @@ bool P25Class::DecodeTsbk(const uint8_t* block)
     const int opcode = Opcode(block);
     const int mfid = block[1];
 
-    int sysId, rfssId;
-    {
-        NamedLockGuard guard(Locks::SYSINFOLOCK);
-        sysId = m_sysInfo.SysId;
-        rfssId = m_sysInfo.RfssId;
-    }
-    if (sysId == 0 && rfssId == 0 && !PassesIdentificationGate(block))
+    // The identity is read without SYSINFOLOCK: LogSite mirrors it for every block.
+    const LOGSITE site = LogSite();
+    if (site.SysId == 0 && site.RfssId == 0 && !PassesIdentificationGate(block))
         return false;
 
     bool recognised = false;
@@ -227,12 +222,8 @@ bool P25Class::DecodeTsbk(const uint8_t* block)
 void P25Class::LogUnrecognised(const uint8_t* block)
 {
     if (IsUnknownsVisible()) {
-        bool identified;
-        {
-            NamedLockGuard guard(Locks::SYSINFOLOCK);
-            identified = m_sysInfo.SysId != 0 && m_sysInfo.RfssId != 0 && m_sysInfo.SiteId != 0;
-        }
-        if (identified)
+        const LOGSITE site = LogSite();
+        if (site.SysId != 0 && site.RfssId != 0 && site.SiteId != 0)
             LogUnknownPacket(block, "");
     }
     if (IsPktDumpVisible()) {

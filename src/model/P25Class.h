@@ -110,7 +110,8 @@ public:
     uint8_t IsSystemInfoChanged() const;
     bool GetSystemInfo(SYSINFO& destination);
     static std::string ServiceClassText(uint8_t bits);
-    // The identity new log records are stamped with; no lock.
+    // SysId, RfssId and SiteId as they stand, read without a lock (log records are stamped
+    // with it and the decoder's gate reads it).
     LOGSITE LogSite() const;
     static std::string FlavorText(int flavor);
 
