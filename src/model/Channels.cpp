@@ -562,7 +562,8 @@ bool P25Class::ExpireChannelActivity()
     return expired;
 }
 
-bool P25Class::AddChannelUsageFlags(int channel, uint32_t bits)
+template <typename Field>
+bool P25Class::OrIntoLoadedChannel(int channel, Field FreqInfo::*field, Field bits)
 {
     NamedLockGuard guard(Locks::FREQUENCY);
     const int k = FindOrAddChannel(channel, 0);
@@ -570,22 +571,19 @@ bool P25Class::AddChannelUsageFlags(int channel, uint32_t bits)
         return false;
     FreqInfo& row = m_channels[k];
     row.LastActivity = static_cast<int32_t>(ActivityTicks());
-    if ((row.UsageFlags | bits) == row.UsageFlags)
+    if ((row.*field | bits) == row.*field)
         return false;
-    row.UsageFlags |= bits;
+    row.*field |= bits;
     return true;
 }
 
+bool P25Class::AddChannelUsageFlags(int channel, uint32_t bits)
+{
+    return OrIntoLoadedChannel(channel, &FreqInfo::UsageFlags, bits);
+}
+
+// The tower file is read into an empty channel table, so the OR sets the count.
 bool P25Class::MergeChannelHits(int channel, int hits)
 {
-    NamedLockGuard guard(Locks::FREQUENCY);
-    const int k = FindOrAddChannel(channel, 0);
-    if (k < 0)
-        return false;
-    FreqInfo& row = m_channels[k];
-    row.LastActivity = static_cast<int32_t>(ActivityTicks());
-    if ((row.Hits | hits) == row.Hits)
-        return false;
-    row.Hits |= hits;
-    return true;
+    return OrIntoLoadedChannel(channel, &FreqInfo::Hits, static_cast<int32_t>(hits));
 }

@@ -420,6 +420,8 @@ private:
     struct GrantChange;
     bool ApplyGrant(int channel, int inputChannel, const GrantChange& change);
     bool FreeValue(int row, int value);
+    template <typename Field>
+    bool OrIntoLoadedChannel(int channel, Field FreqInfo::*field, Field bits);
     void SetFrequencyRules();
 
     // The parts of each table the frequency rule reads, readable without BSOLOCK because
