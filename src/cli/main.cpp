@@ -28,9 +28,6 @@ constexpr auto ProgressInterval = std::chrono::milliseconds(200);
 constexpr auto EndPollInterval = std::chrono::milliseconds(5);
 constexpr auto RefreshInterval = std::chrono::milliseconds(10);
 constexpr auto AutoSaveInterval = std::chrono::seconds(60);
-constexpr auto DrainIdleWait = std::chrono::microseconds(200);
-constexpr auto LogRoomWait = std::chrono::seconds(5);
-constexpr int HalfFull = 50;
 
 std::atomic<bool> g_stopRequested{false};
 
@@ -153,16 +150,13 @@ public:
             Fail(m_options.File + ": " + error);
             return 1;
         }
-        // A replay runs as fast as the machine allows, so the logs must never fall behind:
-        // the processing thread takes the queues itself, between blocks, whenever one is
-        // half full. Rows are then built at the same point of the file on every run.
+        // Rows are built between blocks, as a live refresh that keeps up builds them, and
+        // a list is appended to its file before its cap could drop unsaved rows.
+        replay.SetBlockHandler([this] { m_refresh.TakeLogsBetweenBlocks(); });
+        m_refresh.onListFilling = [this](LogKind kind) { SaveLog(kind); };
         replay.SetTickHandler([this] {
             m_model.ExpireChannelActivity();
             m_model.ExpirePatches();
-            if (m_model.FullestLogQueuePercent() >= HalfFull) {
-                m_refresh.DrainLogs();
-                SaveFullLists();
-            }
         });
         std::atomic<bool> ended{false};
         replay.onEnded = [&ended] { ended = true; };
@@ -262,43 +256,6 @@ private:
         if (!m_refresh.Logs.List(kind).Save(m_model.GetDataFolder(), m_model.LogSite(), m_config.IncludeDate,
                                             m_model.Now(), error))
             ReportOnce(error);
-    }
-
-    // Bounded: a drain that makes no room within LogRoomWait gives up, and the model then
-    // drops what does not fit, as a live session would.
-    void WaitForLogRoom()
-    {
-        if (m_model.FullestLogQueuePercent() < HalfFull)
-            return;
-        const auto deadline = std::chrono::steady_clock::now() + LogRoomWait;
-        while (m_model.FullestLogQueuePercent() >= HalfFull && std::chrono::steady_clock::now() < deadline) {
-            if (!DrainAndSave(false))
-                std::this_thread::yield();
-        }
-    }
-
-    // Whichever thread gets there first takes the queues; wait: block for the other one.
-    bool DrainAndSave(bool wait)
-    {
-        std::unique_lock lock(m_refresh.Mutex(), std::defer_lock);
-        if (wait)
-            lock.lock();
-        else if (!lock.try_lock())
-            return false;
-        m_refresh.DrainLogs();
-        SaveFullLists();
-        return true;
-    }
-
-    // Rows are written before the list's cap could push unsaved ones out.
-    void SaveFullLists()
-    {
-        for (int k = 0; k < LogKindCount; ++k) {
-            const auto kind = static_cast<LogKind>(k);
-            const LogList& list = m_refresh.Logs.List(kind);
-            if (list.UnsavedCount() * 2 > list.Cap())
-                SaveLog(kind);
-        }
     }
 
     void ReportOnce(const std::string& error)

@@ -282,6 +282,8 @@ void ReplayClock::MarkTime(uint64_t blockNumber, int64_t seconds)
 
 void ReplayClock::BlockTaken()
 {
+    if (onBlock)
+        onBlock();
     const uint32_t ticksBefore = m_clock.ActivityTicks();
     m_milliseconds += BlockStepMs;
     if (m_milliseconds >= 100) {

@@ -103,6 +103,8 @@ public:
 
     // Processing thread, whenever ActivityTicks changes, before the next block is decoded.
     std::function<void()> onTick;
+    // Processing thread, before each block is decoded (so after the one before it).
+    std::function<void()> onBlock;
 
 private:
     struct Mark
@@ -152,6 +154,8 @@ public:
     bool IsFinished() const { return m_finished.load(); }
     // Processing thread: ActivityTicks changed (channel activity and patch expiry run here).
     void SetTickHandler(std::function<void()> handler) { m_clock.onTick = std::move(handler); }
+    // Processing thread: before each block is decoded (the logs are taken here).
+    void SetBlockHandler(std::function<void()> handler) { m_clock.onBlock = std::move(handler); }
 
     // Called on the replay thread every ProgressLines lines and once at the end of reading.
     std::function<void(const ReplayProgress&)> onProgress;

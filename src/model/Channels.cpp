@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "decoder/Text.h"
 #include "model/Locks.h"
 
 namespace {
@@ -164,19 +165,22 @@ int P25Class::ChannelSlot(int channel) const
 
 std::string P25Class::ChannelText(int channel, bool withFrequency, bool uplink) const
 {
-    char text[64];
-    const int identifier = IdentifierOf(channel);
+    // "%d-%04d", then "(%3.05f)" or "(%3.05f Slot %d)"; built by hand, as every grant text
+    // of a replay passes here.
     const int number = channel & ChannelNumberMask;
-    if (!withFrequency) {
-        std::snprintf(text, sizeof text, "%d-%04d", identifier, number);
+    std::string text = std::to_string(IdentifierOf(channel));
+    text += '-';
+    for (int unit = 1000; unit > 0; unit /= 10)
+        text += static_cast<char>('0' + number / unit % 10);
+    if (!withFrequency)
         return text;
-    }
     const double frequency = uplink ? ChannelFrequencyEx(channel, channel != NoChannel) : ChannelFrequency(channel);
     const int slot = ChannelSlot(channel);
-    if (slot < 0)
-        std::snprintf(text, sizeof text, "%d-%04d(%3.05f)", identifier, number, frequency);
-    else
-        std::snprintf(text, sizeof text, "%d-%04d(%3.05f Slot %d)", identifier, number, frequency, slot);
+    text += '(';
+    text += FrequencyText(frequency);
+    if (slot >= 0)
+        text.append(" Slot ").append(std::to_string(slot));
+    text += ')';
     return text;
 }
 

@@ -53,7 +53,7 @@ std::string ChannelCell(int channel)
 std::string FrequencyCell(const P25Class& model, int channel, double frequency)
 {
     const int slot = model.ChannelSlot(channel);
-    return slot < 0 ? Format("%3.05f", frequency) : Format("%3.05f/%d", frequency, slot);
+    return slot < 0 ? FrequencyText(frequency) : FrequencyText(frequency) + "/" + std::to_string(slot);
 }
 
 }
@@ -252,15 +252,6 @@ std::string LogLists::PacketDataText(const TsbkBlock& block)
     return text;
 }
 
-const std::string& LogLists::TimeText(int64_t time)
-{
-    if (time != m_lastTime) {
-        m_lastTimeText = LocalTimeText(time);
-        m_lastTime = time;
-    }
-    return m_lastTimeText;
-}
-
 void LogLists::ClearBeforeMarker(LogKind kind)
 {
     if (onClear && List(kind).HasUnsaved())
@@ -280,9 +271,9 @@ void LogLists::AddAffiliation(P25Class& model, const LogSettings& settings, cons
         return;
     const bool withTalkgroup = record.Talkgroup != 0;
     LogList::SetCells(List(LogKind::Affiliations).NewRow(record.Site),
-                      {TimeText(record.Time), record.Text, withTalkgroup ? Format("%5d", record.Talkgroup) : "",
+                      {m_times.Text(record.Time), record.Text, withTalkgroup ? NumberText(record.Talkgroup, 5) : "",
                        withTalkgroup ? model.GetTalkgroupDescription(record.Talkgroup) : "",
-                       Format("%ld", static_cast<long>(record.Radio)), model.FindRadioDescription(record.Radio)});
+                       NumberText(record.Radio), model.FindRadioDescription(record.Radio)});
 }
 
 void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRANTLOG& record)
@@ -312,19 +303,19 @@ void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRAN
     std::string tg, tgDescription, radio, radioDescription;
     const bool tgPresent = record.Talkgroup != -1;
     const auto radioCells = [&] {
-        radio = Format("%ld", static_cast<long>(record.Radio));
+        radio = NumberText(record.Radio);
         radioDescription = model.FindRadioDescription(record.Radio);
     };
     if (kind == "Station ID") {
         tgDescription = record.Text;
     }
     if (kind == "Group" || kind == "Data" || kind == "Queued") {
-        tg = tgPresent ? Format("%5d", record.Talkgroup) : "";
+        tg = tgPresent ? NumberText(record.Talkgroup, 5) : "";
         tgDescription = tgPresent ? model.GetTalkgroupDescription(record.Talkgroup) : "";
         radioCells();
     }
     if (kind == "Private" || kind == "Data") {
-        tg = tgPresent ? Format("%ld", static_cast<long>(record.Talkgroup)) : "";
+        tg = tgPresent ? NumberText(record.Talkgroup) : "";
         tgDescription = tgPresent ? model.FindRadioDescription(record.Talkgroup) : "";
         radioCells();
     }
@@ -334,7 +325,7 @@ void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRAN
         radioCells();
     }
     if (kind == "Alert") {
-        tg = Format("%ld", static_cast<long>(record.Talkgroup));
+        tg = NumberText(record.Talkgroup);
         tgDescription = model.FindRadioDescription(record.Talkgroup);
         radioCells();
     }
@@ -342,7 +333,7 @@ void LogLists::AddGrant(P25Class& model, const LogSettings& settings, const GRAN
     const std::string type =
         kind != "Station ID" && !record.Text.empty() ? kind + " (" + record.Text + ")" : kind;
     LogList::SetCells(List(LogKind::GrantTrace).NewRow(record.Site),
-                      {TimeText(record.Time), type, channel, frequency, tg, tgDescription, radio, radioDescription});
+                      {m_times.Text(record.Time), type, channel, frequency, tg, tgDescription, radio, radioDescription});
 
     LogList& recentList = List(LogKind::RecentGrants);
     recentList.SetCap(static_cast<size_t>(std::max(settings.GrantLogMax, 1)));
@@ -359,7 +350,7 @@ void LogLists::AddEvent(const LogSettings& settings, const EVENTLOG& record)
     if (settings.FilterRegistrations && (record.Block[0] & 0x3F) == 0x2C)
         return;
     LogList::SetCells(List(LogKind::OtherEvents).NewRow(record.Site),
-                      {TimeText(record.Time), PacketDataText(record.Block), record.Text});
+                      {m_times.Text(record.Time), PacketDataText(record.Block), record.Text});
 }
 
 void LogLists::AddPatch(P25Class& model, const PATCHLOG& record)
@@ -370,7 +361,7 @@ void LogLists::AddPatch(P25Class& model, const PATCHLOG& record)
     }
     const char* what = record.Kind == 'A' ? "Added Patch:   " : record.Kind == 'R' ? "Removed Patch: " : "Unknown Function:";
     LogList::SetCells(List(LogKind::PatchLog).NewRow(record.Site),
-                      {TimeText(record.Time),
+                      {m_times.Text(record.Time),
                        Format("%s%d (%s) --> %d (%s)", what, record.Talkgroup,
                               model.GetTalkgroupDescription(record.Talkgroup).c_str(), record.Supergroup,
                               model.GetTalkgroupDescription(record.Supergroup).c_str())});
@@ -383,7 +374,7 @@ void LogLists::AddUnknown(const UNKTSBK& record)
         return;
     }
     LogList::SetCells(List(LogKind::UnknownPackets).NewRow(record.Site),
-                      {TimeText(record.Time), Format("%02X", record.Block[0] & 0x3F), PacketDataText(record.Block),
+                      {m_times.Text(record.Time), Format("%02X", record.Block[0] & 0x3F), PacketDataText(record.Block),
                        record.Text});
 }
 
@@ -394,7 +385,7 @@ void LogLists::AddPacket(const ALLPKT& record)
         return;
     }
     LogList::SetCells(List(LogKind::PacketDump).NewRow(record.Site),
-                      {TimeText(record.Time), PacketDataText(record.Block), record.Text});
+                      {m_times.Text(record.Time), PacketDataText(record.Block), record.Text});
 }
 
 void LogLists::AddRawLine(const std::string& line)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/Records.h"
+#include "platform/Clock.h"
 
 class P25Class;
 struct CONFIG;
@@ -122,10 +123,7 @@ public:
 
 private:
     void ClearBeforeMarker(LogKind kind);
-    // Records come many to the second: the text of the last second is kept.
-    const std::string& TimeText(int64_t time);
 
     std::vector<LogList> m_lists;
-    int64_t m_lastTime = -1;
-    std::string m_lastTimeText;
+    LocalTimeTexts m_times;
 };

@@ -31,12 +31,46 @@ bool Enqueue(Queue& queue, NamedLock& lock, const LOGSITE& site, Fill fill)
     return true;
 }
 
+bool IsClearMarker(const AFFLOG& record)
+{
+    return record.Function == 'C';
+}
+
+template <typename Record>
+bool IsClearMarker(const Record& record)
+{
+    return record.Time == 0;
+}
+
+// Records already queued under an identified system stay ahead of the marker, so they
+// still become rows of their own site before the list is emptied; records queued before
+// any system was known are dropped with the list they would have joined.
 template <typename Queue>
 void ClearWithMarker(Queue& queue, NamedLock& lock)
 {
     NamedLockGuard guard(lock);
-    queue.Items[0] = {};
-    queue.Count.store(1);
+    const int count = queue.Count.load();
+    int kept = 0;
+    const auto afterMarker = [&] { return kept > 0 && IsClearMarker(queue.Items[kept - 1]); };
+    for (int i = 0; i < count; ++i) {
+        const bool marker = IsClearMarker(queue.Items[i]);
+        if ((queue.Items[i].Site.SysId == 0 && !marker) || (marker && afterMarker()))
+            continue;
+        if (kept != i)
+            queue.Items[kept] = std::move(queue.Items[i]);
+        ++kept;
+    }
+    if (afterMarker()) {
+        queue.Count.store(kept);
+        queue.Changed = true;
+        return;
+    }
+    if (kept == static_cast<int>(queue.Items.size())) {
+        --kept;
+        ++queue.Dropped;
+    }
+    queue.Items[kept] = {};
+    queue.Count.store(kept + 1);
     queue.Changed = true;
 }
 
@@ -274,6 +308,15 @@ int P25Class::FullestLogQueuePercent() const
                   percent(*m_unknownPackets)})
         fullest = std::max(fullest, p);
     return fullest;
+}
+
+unsigned P25Class::WaitingLogQueues() const
+{
+    const auto bit = [](const auto& queue, unsigned value) { return queue.Count.load() > 0 ? value : 0u; };
+    // A hidden list's queue keeps its clear marker and is never taken.
+    return bit(*m_affiliationLog, AffiliationQueue) | (IsGrantsVisible() ? bit(*m_grantLog, GrantQueue) : 0u) |
+           (IsOtherInfoVisible() ? bit(*m_eventLog, EventQueue) : 0u) | bit(*m_patchLog, PatchQueue) |
+           bit(*m_packetDump, PacketQueue) | bit(*m_unknownPackets, UnknownQueue);
 }
 
 uint64_t P25Class::DroppedLogRecords() const

@@ -234,6 +234,8 @@ public:
     bool Unaffiliate(int radio);
     int GetAffiliations(AFFREC* destination, int max);
     bool AreAffiliationsChanged() const;
+    // Reads and clears the changed flag without copying the list.
+    bool TakeAffiliationsChanged();
     bool RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup);
     uint8_t SetFilteringEnabled(uint8_t enabled);
     uint8_t IsFilteringEnabled() const;
@@ -267,6 +269,16 @@ public:
     // How full, in percent of its capacity, the fullest queue is that the refresh takes now
     // (before the system is identified only the affiliation log is taken).
     int FullestLogQueuePercent() const;
+    // Which log queues hold records, read without their locks (a bit per LogQueue).
+    enum LogQueue : unsigned {
+        AffiliationQueue = 1,
+        GrantQueue = 2,
+        EventQueue = 4,
+        PatchQueue = 8,
+        PacketQueue = 16,
+        UnknownQueue = 32,
+    };
+    unsigned WaitingLogQueues() const;
     // Log records refused by full queues since construction.
     uint64_t DroppedLogRecords() const;
 

@@ -1,6 +1,7 @@
 #include "model/P25Class.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "model/Locks.h"
 
@@ -185,6 +186,12 @@ bool P25Class::AreAffiliationsChanged() const
 {
     NamedLockGuard guard(Locks::AFFILIATE);
     return m_affiliationsChanged;
+}
+
+bool P25Class::TakeAffiliationsChanged()
+{
+    NamedLockGuard guard(Locks::AFFILIATE);
+    return std::exchange(m_affiliationsChanged, false);
 }
 
 bool P25Class::RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup)

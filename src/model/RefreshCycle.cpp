@@ -1,5 +1,8 @@
 #include "model/RefreshCycle.h"
 
+#include <bit>
+#include <utility>
+
 #include "decoder/Text.h"
 
 RefreshCycle::RefreshCycle(P25Class& model)
@@ -13,8 +16,7 @@ RefreshCycle::RefreshCycle(P25Class& model)
       m_channelCopy(MaxChannels),
       m_neighborCopy(MaxNeighbors),
       m_patchCopy(MaxPatches),
-      m_filterCopy(MaxFilterRanges),
-      m_affiliationListCopy(MaxAffiliations)
+      m_filterCopy(MaxFilterRanges)
 {
 }
 
@@ -35,6 +37,8 @@ void RefreshCycle::RunCycle(const Inputs& inputs)
         m_lastTicks = ticks;
     }
     const bool full = RequestFullRedraw.exchange(false);
+    for (uint32_t pending = std::exchange(m_pendingSections, 0); pending != 0; pending &= pending - 1)
+        Drawn(static_cast<Section>(std::countr_zero(pending)));
 
     if (m_model.AreIdentifierTablesChanged() || full)
         DrawIdentifierTables();
@@ -81,15 +85,54 @@ void RefreshCycle::DrainLogs()
     DrawPacketDump();
 }
 
+void RefreshCycle::TakeLogsBetweenBlocks()
+{
+    const unsigned waiting = m_model.WaitingLogQueues();
+    if (waiting == 0)
+        return;
+    std::lock_guard guard(m_mutex);
+    m_betweenBlocks = true;
+    if (waiting & P25Class::AffiliationQueue)
+        DrawAffiliations();
+    if (waiting & P25Class::PatchQueue)
+        DrawPatches(false, true);
+    if (waiting & P25Class::UnknownQueue)
+        DrawUnknownPackets();
+    if (waiting & P25Class::GrantQueue)
+        DrawGrants();
+    if (waiting & P25Class::EventQueue)
+        DrawOtherEvents();
+    if (waiting & P25Class::PacketQueue)
+        DrawPacketDump();
+    m_betweenBlocks = false;
+    m_identityChecked = false;
+    if (!onListFilling)
+        return;
+    for (int k = 0; k < LogKindCount; ++k) {
+        const LogList& list = Logs.List(static_cast<LogKind>(k));
+        if (list.UnsavedCount() * 2 > list.Cap())
+            onListFilling(list.Kind());
+    }
+}
+
 void RefreshCycle::Drawn(Section section)
 {
-    if (onSection)
+    if (m_betweenBlocks)
+        m_pendingSections |= 1u << static_cast<int>(section);
+    else if (onSection)
         onSection(section);
 }
 
 void RefreshCycle::CheckIdentity()
 {
+    // Between blocks, once is enough.
+    if (m_identityChecked)
+        return;
+    m_identityChecked = m_betweenBlocks;
     const bool changed = m_model.IsSystemInfoChanged();
+    const LOGSITE site = m_model.LogSite();
+    if (!changed && m_shownWacnKnown && site.RfssId == m_shownRfss && site.SiteId == m_shownSite)
+        return;
     SYSINFO info;
     m_model.GetSystemInfo(info);
     const bool stale = (info.Wacn != 0 && !m_shownWacnKnown) || info.RfssId != m_shownRfss || info.SiteId != m_shownSite;
@@ -114,7 +157,7 @@ void RefreshCycle::DrawSystemInformation(const SYSINFO& info)
 
 void RefreshCycle::DrawIdentifierTables()
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     m_model.GetIdentifierTables(m_tableCopy.data(), MaxIdentifierTables);
@@ -125,7 +168,7 @@ void RefreshCycle::DrawIdentifierTables()
 void RefreshCycle::DrawActivity(const Inputs& inputs)
 {
     Hold = HoldLabel(inputs.HeldTalkgroup);
-    if (m_model.GetSystemId() == 0) {
+    if (m_model.LogSite().SysId == 0) {
         Drawn(Section::Activity);
         return;
     }
@@ -141,7 +184,7 @@ void RefreshCycle::DrawActivity(const Inputs& inputs)
 
 void RefreshCycle::DrawAdjacentSites()
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     const int count = m_model.GetNeighbors(m_neighborCopy.data(), MaxNeighbors);
@@ -154,23 +197,21 @@ void RefreshCycle::DrawAdjacentSites()
 void RefreshCycle::DrawAffiliations()
 {
     const int count = m_model.TakeAffiliationLog(m_affiliationCopy.data(), AffiliationLogCapacity);
-    if (count == 0 && !m_model.AreAffiliationsChanged())
+    // The rows come from the records; the model's list only says that something changed.
+    if (!m_model.TakeAffiliationsChanged() && count == 0)
         return;
-    // Clears the list's changed flag; the rows come from the records.
-    if (m_model.AreAffiliationsChanged())
-        m_model.GetAffiliations(m_affiliationListCopy.data(), MaxAffiliations);
     for (int i = 0; i < count; ++i) {
         const AFFLOG& record = m_affiliationCopy[i];
         Affiliations.Apply(m_model, record);
         Logs.AddAffiliation(m_model, m_settings, record);
     }
-    AffiliationCaption = "Affiliation List (" + std::to_string(Affiliations.Rows().size()) + ")";
+    AffiliationCaption = "Affiliation List (" + std::to_string(Affiliations.Size()) + ")";
     Drawn(Section::Affiliations);
 }
 
 void RefreshCycle::DrawPatches(bool patchesChanged, bool patchLogChanged)
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     if (patchesChanged) {
@@ -192,7 +233,7 @@ void RefreshCycle::DrawPatches(bool patchesChanged, bool patchLogChanged)
 
 void RefreshCycle::DrawUnknownPackets()
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     const int count = m_model.TakeUnknownPackets(m_unknownCopy.data(), UnknownPacketCapacity);
@@ -203,7 +244,7 @@ void RefreshCycle::DrawUnknownPackets()
 
 void RefreshCycle::DrawGrants()
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     const int count = m_model.TakeGrantLog(m_grantCopy.data(), GrantLogCapacity);
@@ -216,7 +257,7 @@ void RefreshCycle::DrawGrants()
 
 void RefreshCycle::DrawOtherEvents()
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     const int count = m_model.TakeEventLog(m_eventCopy.data(), EventLogCapacity);
@@ -227,7 +268,7 @@ void RefreshCycle::DrawOtherEvents()
 
 void RefreshCycle::DrawPacketDump()
 {
-    if (m_model.GetSystemId() == 0)
+    if (m_model.LogSite().SysId == 0)
         return;
     CheckIdentity();
     const int count = m_model.TakePacketDump(m_packetCopy.data(), PacketDumpCapacity);

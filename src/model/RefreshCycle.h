@@ -47,8 +47,16 @@ public:
 
     void SetLogSettings(const LogSettings& settings, int privatePriority);
     void RunCycle(const Inputs& inputs);
-    // Takes every pending log record now (a replay drains in step with decoding).
+    // Takes every pending log record now.
     void DrainLogs();
+    // A replay's processing thread, before each block is decoded: whatever the blocks
+    // before it logged becomes rows now, reading the model of this moment, as a live
+    // refresh that keeps up with 40 blocks a second builds them. The sections this
+    // rebuilds are told to onSection by the next cycle, on the cycle's thread.
+    void TakeLogsBetweenBlocks();
+    // Told when a list's unsaved rows pass half its cap, for the front end to append them
+    // to their file before the cap could drop any.
+    std::function<void(LogKind)> onListFilling;
     // Held by every cycle and drain; a front end that reads or saves Logs from another
     // thread holds it too.
     std::recursive_mutex& Mutex() { return m_mutex; }
@@ -102,6 +110,10 @@ private:
 
     P25Class& m_model;
     std::recursive_mutex m_mutex;
+    // Between blocks, sections rebuilt are kept here for the next cycle to tell.
+    bool m_betweenBlocks = false;
+    bool m_identityChecked = false;
+    uint32_t m_pendingSections = 0;
     LogSettings m_settings;
     int m_privatePriority = 0;
     int64_t m_lastTicks = -1;
@@ -121,6 +133,5 @@ private:
     std::vector<PATCHREC> m_patchCopy;
     int m_patchCount = 0;
     std::vector<FILTERRANGE> m_filterCopy;
-    std::vector<AFFREC> m_affiliationListCopy;
     std::array<IDENTABLE, MaxIdentifierTables> m_tableCopy{};
 };

@@ -94,7 +94,10 @@ std::string HoldLabel(int heldTalkgroup)
 std::vector<TextRow> ActivityRows(P25Class& model, const FreqInfo* channels, int count, int followedRow,
                                   int privatePriority)
 {
-    static const char usageLetters[] = "icavdpt";
+    // Shown in the order i, c, a, v, d, p, t, whatever the order of the bits.
+    static constexpr std::pair<uint32_t, char> usageLetters[] = {
+        {UsageSystemId, 'i'}, {UsageControl, 'c'}, {UsageAlternate, 'a'}, {UsageVoice, 'v'},
+        {UsageData, 'd'},     {UsagePrivate, 'p'}, {UsagePhone, 't'}};
     std::vector<TextRow> rows;
     rows.reserve(count);
     for (int i = 0; i < count; ++i) {
@@ -103,14 +106,14 @@ std::vector<TextRow> ActivityRows(P25Class& model, const FreqInfo* channels, int
         if (ch.Frequency == -1.0)
             frequency = "Unknown";
         else if (const int slot = model.ChannelSlot(ch.Channel); slot >= 0)
-            frequency = Format("%3.05f/%d", ch.Frequency, slot);
+            frequency = FrequencyText(ch.Frequency) + "/" + std::to_string(slot);
         else
-            frequency = Format("%3.05f", ch.Frequency);
+            frequency = FrequencyText(ch.Frequency);
 
         std::string usage;
-        for (int bit = 0; bit < 7; ++bit)
-            if (ch.UsageFlags & 1u << bit)
-                usage += usageLetters[bit];
+        for (const auto& [bit, letter] : usageLetters)
+            if (ch.UsageFlags & bit)
+                usage += letter;
 
         std::string type = ch.Usage;
         if (!ch.Options.empty() && ch.Usage != "Station ID")
@@ -183,13 +186,12 @@ std::vector<TextRow> FilterRows(const FILTERRANGE* ranges, int count)
 void AffiliationList::Apply(P25Class& model, const AFFLOG& record)
 {
     if (record.Function == 'C') {
-        m_rows.clear();
+        Clear();
         return;
     }
     if (record.Function != 'A' && record.Function != 'U')
         return;
-    const std::string radio = Format("%ld", static_cast<long>(record.Radio));
-    std::erase_if(m_rows, [&](const TextRow& row) { return row.Cells[1] == radio; });
+    Remove(record.Radio);
     if (record.Function != 'A')
         return;
     std::string radioDescription = model.FindRadioDescription(record.Radio);
@@ -197,7 +199,51 @@ void AffiliationList::Apply(P25Class& model, const AFFLOG& record)
         model.AddRadio(record.Radio, record.Talkgroup);
         radioDescription = model.FindRadioDescription(record.Radio);
     }
-    m_rows.push_back({Format("%5d", record.Talkgroup),
-                      {model.GetTalkgroupDescription(record.Talkgroup), radio, radioDescription,
-                       LocalTimeText(record.Time)}});
+    m_index[record.Radio] = m_rows.size();
+    m_radios.push_back(record.Radio);
+    m_rows.push_back({NumberText(record.Talkgroup, 5),
+                      {model.GetTalkgroupDescription(record.Talkgroup), NumberText(record.Radio),
+                       radioDescription, m_times.Text(record.Time)}});
+}
+
+void AffiliationList::Remove(int radio)
+{
+    const auto found = m_index.find(radio);
+    if (found == m_index.end())
+        return;
+    m_radios[found->second] = Hole;
+    m_index.erase(found);
+    if (m_rows.size() > 2 * m_index.size() + 64)
+        Compact();
+}
+
+void AffiliationList::Compact() const
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (m_radios[i] == Hole)
+            continue;
+        if (kept != i) {
+            m_rows[kept] = std::move(m_rows[i]);
+            m_radios[kept] = m_radios[i];
+        }
+        m_index[m_radios[kept]] = kept;
+        ++kept;
+    }
+    m_rows.resize(kept);
+    m_radios.resize(kept);
+}
+
+const std::vector<TextRow>& AffiliationList::Rows() const
+{
+    if (m_rows.size() != m_index.size())
+        Compact();
+    return m_rows;
+}
+
+void AffiliationList::Clear()
+{
+    m_rows.clear();
+    m_radios.clear();
+    m_index.clear();
 }

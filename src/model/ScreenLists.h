@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/Records.h"
+#include "platform/Clock.h"
 
 class P25Class;
 
@@ -51,15 +53,27 @@ std::vector<TextRow> AdjacentRows(const NEIGHBORREC* neighbors, int count, const
 std::vector<TextRow> PatchRows(P25Class& model, const PATCHREC* patches, int count);
 std::vector<TextRow> FilterRows(const FILTERRANGE* ranges, int count);
 
-// The affiliation list: one row per radio, its latest accepted affiliation.
+// The affiliation list: one row per radio, its latest accepted affiliation, in the order
+// the radios last affiliated. A radio's row is found through an index, so each record costs
+// the same however many radios the list holds; replaced rows are left as holes and swept
+// out when they outnumber the live ones or when the rows are read.
 class AffiliationList
 {
 public:
     // 'A' replaces the radio's row, 'U' removes it, 'C' empties the list.
     void Apply(P25Class& model, const AFFLOG& record);
-    const std::vector<TextRow>& Rows() const { return m_rows; }
-    void Clear() { m_rows.clear(); }
+    const std::vector<TextRow>& Rows() const;
+    size_t Size() const { return m_index.size(); }
+    void Clear();
 
 private:
-    std::vector<TextRow> m_rows;
+    void Remove(int radio);
+    void Compact() const;
+
+    mutable std::vector<TextRow> m_rows;
+    static constexpr int32_t Hole = -1;
+    // The radio of each slot of m_rows, or Hole.
+    mutable std::vector<int32_t> m_radios;
+    mutable std::unordered_map<int32_t, size_t> m_index;
+    LocalTimeTexts m_times;
 };

@@ -53,3 +53,21 @@ private:
 std::string LocalTimeText(int64_t secondsSince1970);
 // Local time of day only: "%02d:%02d:%02d".
 std::string LocalClockText(int64_t secondsSince1970);
+
+// LocalTimeText of the last time asked for is kept: log records come many to the second.
+class LocalTimeTexts
+{
+public:
+    const std::string& Text(int64_t secondsSince1970)
+    {
+        if (secondsSince1970 != m_time) {
+            m_text = LocalTimeText(secondsSince1970);
+            m_time = secondsSince1970;
+        }
+        return m_text;
+    }
+
+private:
+    int64_t m_time = -1;
+    std::string m_text;
+};

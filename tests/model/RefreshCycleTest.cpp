@@ -154,3 +154,23 @@ TEST_F(RefreshCycleTest, PatchListsAndCaption)
     ASSERT_EQ(refresh.Logs.List(LogKind::PatchLog).Rows().size(), 1u);
     EXPECT_EQ(refresh.Logs.List(LogKind::PatchLog).Rows()[0].Cells[1], "Added Patch:   100 (Fire) --> 600 ()");
 }
+
+TEST_F(RefreshCycleTest, UsageLettersFollowTheirFlags)
+{
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    const struct
+    {
+        uint32_t Flags;
+        const char* Letters;
+    } cases[] = {
+        {UsageControl, "c"},  {UsageAlternate, "a"}, {UsageVoice, "v"},         {UsageData, "d"},
+        {UsageSystemId, "i"}, {UsagePrivate, "p"},   {UsagePhone, "t"},         {0x7F, "icavdpt"},
+        {UsageControl | UsageAlternate, "ca"},       {UsageVoice | UsageData | UsageSystemId | UsagePrivate | UsagePhone, "ivdpt"},
+    };
+    for (const auto& c : cases) {
+        FreqInfo channel;
+        channel.Channel = 0x1001;
+        channel.UsageFlags = c.Flags;
+        EXPECT_EQ(ActivityRows(model, &channel, 1, -1, 0)[0].Cells[1], c.Letters) << c.Flags;
+    }
+}
