@@ -135,8 +135,11 @@ uint8_t P25Class::AreIdentifierTablesChanged() const
     return m_idenTablesChanged;
 }
 
+// 0xFFFF names no channel, so it has no frequency even when table 15 is filled.
 double P25Class::ChannelFrequency(int channel) const
 {
+    if (channel == NoChannel)
+        return 0.0;
     const FrequencyRule& rule = m_frequencyRules[IdentifierOf(channel)];
     const double base = rule.Base.load(std::memory_order_relaxed);
     if (base == 0.0)
@@ -180,8 +183,13 @@ std::string P25Class::ChannelText(int channel, bool withFrequency, bool uplink) 
     return text;
 }
 
+// No row ever holds 0xFFFF ("no channel"), and an input of 0xFFFF is no explicit input.
 int P25Class::FindOrAddChannel(int channel, int inputChannel)
 {
+    if (channel == NoChannel)
+        return -1;
+    if (inputChannel == NoChannel)
+        inputChannel = 0;
     const auto end = m_channels.begin() + m_channelCount;
     const auto at = std::lower_bound(m_channels.begin(), end, channel,
                                      [](const FreqInfo& row, int value) { return row.Channel < value; });

@@ -174,14 +174,16 @@ public:
     bool CopyIdentifierTables(IDENTABLE* destination, int max) const;
     uint8_t AreIdentifierTablesChanged() const;
 
-    // Frequencies in MHz, 0.0 for an empty table; no lock, a racing read is accepted.
+    // Frequencies in MHz, 0.0 for an empty table and for NoChannel; no lock, a racing read
+    // is accepted.
     double ChannelFrequency(int channel) const;
     double ChannelFrequencyEx(int channel, bool noOffset) const;
     // The TDMA slot of the channel, or -1 when its table has no slot division.
     int ChannelSlot(int channel) const;
     std::string ChannelText(int channel, bool withFrequency = true, bool uplink = false) const;
 
-    // The caller holds FREQUENCY. Returns the row of the channel, or -1 when the table is full.
+    // The caller holds FREQUENCY. Returns the row of the channel, or -1 when the table is full
+    // or the channel is NoChannel.
     int FindOrAddChannel(int channel, int inputChannel);
     void ClearChannels();
     int GetChannels(FreqInfo* destination, int max);
