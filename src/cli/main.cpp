@@ -41,6 +41,10 @@ std::atomic<int> g_stopSignal{0};
 
 void OnSignal(int signal)
 {
+    // After a hang-up the terminal or ssh pipe may be gone: a message written to it must
+    // not end the run before it has saved.
+    if (signal == SIGHUP)
+        std::signal(SIGPIPE, SIG_IGN);
     g_stopSignal = signal;
     g_stopRequested = true;
 }
@@ -258,17 +262,15 @@ public:
         session.StopDecodeSession(errors);
         m_refresh.popRawLine = nullptr;
         m_refresh.follow = nullptr;
-        {
-            // A port that never opened read nothing: its message is the whole answer.
-            std::lock_guard guard(errorMutex);
-            if (!portError.empty()) {
-                Fail(m_config.CommPort + ": " + portError);
-                return 1;
-            }
-        }
         m_counters.Blocks = session.Totals();
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        return Finish();
+        std::lock_guard guard(errorMutex);
+        if (portError.empty())
+            return Finish();
+        // What came before a lost port is saved; the port's message is the answer.
+        Finish(false);
+        Fail(m_config.CommPort + ": " + portError);
+        return 1;
     }
 
 private:
