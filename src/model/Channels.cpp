@@ -135,11 +135,8 @@ uint8_t P25Class::AreIdentifierTablesChanged() const
     return m_idenTablesChanged;
 }
 
-// 0xFFFF names no channel, so it has no frequency even when table 15 is filled.
 double P25Class::ChannelFrequency(int channel) const
 {
-    if (channel == NoChannel)
-        return 0.0;
     const FrequencyRule& rule = m_frequencyRules[IdentifierOf(channel)];
     const double base = rule.Base.load(std::memory_order_relaxed);
     if (base == 0.0)

@@ -174,8 +174,7 @@ public:
     bool CopyIdentifierTables(IDENTABLE* destination, int max) const;
     uint8_t AreIdentifierTablesChanged() const;
 
-    // Frequencies in MHz, 0.0 for an empty table and for NoChannel; no lock, a racing read
-    // is accepted.
+    // Frequencies in MHz, 0.0 for an empty table; no lock, a racing read is accepted.
     double ChannelFrequency(int channel) const;
     double ChannelFrequencyEx(int channel, bool noOffset) const;
     // The TDMA slot of the channel, or -1 when its table has no slot division.

@@ -348,7 +348,6 @@ TEST(Grants, NoChannelIsNeverEntered)
     EXPECT_EQ(rows[1].InputExplicit, 0);
     EXPECT_DOUBLE_EQ(rows[1].InputFrequency, 852.2625 - 45.0);
     EXPECT_EQ(rows[2].Channel, D);
-    EXPECT_EQ(site.model.ChannelFrequency(NoChannel), 0.0);
 }
 
 TEST(Grants, OtherMakersOpcodesAreNotGrants)
