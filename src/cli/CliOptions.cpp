@@ -25,13 +25,26 @@ const char* const CliUsage =
     "                       grants, events, patches, unknown, dump, raw (default: the logs\n"
     "                       the configuration saves automatically)\n"
     "  --duration SECONDS   stop a live session after this long (default: until stopped)\n"
-    "  --clock-start SECONDS  start of a replay's clock, seconds since 1970 (default: now)\n"
+    "  --clock-start SECONDS  start of a replay's clock, seconds since 1970, from 1 to\n"
+    "                       253402300799 (the end of the year 9999; default: now)\n"
     "  --json               print the final model as one JSON document\n"
     "  --quiet              print no summary and no progress\n"
     "  --help               show this text\n"
-    "  --version            show the version\n";
+    "  --version            show the version\n"
+    "\n"
+    "Ctrl-C, SIGTERM or SIGHUP stop a run; what was decoded is saved first.\n"
+    "\n"
+    "Exit status:\n"
+    "  0    the run ended normally (a live session also when stopped by a signal)\n"
+    "  1    a failure: a file or port that cannot be opened or read, a folder or log\n"
+    "       that cannot be written\n"
+    "  2    wrong arguments\n"
+    "  128+N  a replay stopped by signal N before its end (130 for Ctrl-C)\n";
 
 namespace {
+
+// 12/31/9999 23:59:59 UTC.
+constexpr int64_t LastClockStart = 253402300799;
 
 constexpr LogKind SavedLogs[] = {LogKind::Affiliations, LogKind::GrantTrace,  LogKind::OtherEvents,
                                  LogKind::PatchLog,     LogKind::UnknownPackets, LogKind::PacketDump,
@@ -158,9 +171,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             if (!value(v))
                 return false;
             int64_t start = 0;
-            // 0 is no time: the logs take a time of 0 for their clear marker.
-            if (!ParseNumber(v, start) || start < 1) {
-                error = "--clock-start needs whole seconds since 1970, at least 1";
+            // 0 is no time: the logs take a time of 0 for their clear marker. Past the
+            // year 9999 no date of the logs or the files could be written.
+            if (!ParseNumber(v, start) || start < 1 || start > LastClockStart) {
+                error = "--clock-start needs whole seconds since 1970, from 1 to 253402300799";
                 return false;
             }
             options.ClockStart = start;

@@ -29,20 +29,31 @@ constexpr auto EndPollInterval = std::chrono::milliseconds(5);
 constexpr auto RefreshInterval = std::chrono::milliseconds(10);
 constexpr auto AutoSaveInterval = std::chrono::seconds(60);
 
-std::atomic<bool> g_stopRequested{false};
+// A replay stopped by signal N exits with 128 + N, as shells report it.
+constexpr int SignalExitBase = 128;
 
-void OnSignal(int)
+std::atomic<bool> g_stopRequested{false};
+// The signal that asked for the stop; 0 for none.
+std::atomic<int> g_stopSignal{0};
+
+void OnSignal(int signal)
 {
+    // After a hang-up the terminal or ssh pipe may be gone: a message written to it must
+    // not end the run before it has saved.
+    if (signal == SIGHUP)
+        std::signal(SIGPIPE, SIG_IGN);
+    g_stopSignal = signal;
     g_stopRequested = true;
 }
 
+// A hang-up (closed terminal, lost ssh connection) stops and saves like the others.
 void InstallSignalHandlers()
 {
     struct sigaction action{};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 void Fail(const std::string& message)
@@ -181,7 +192,17 @@ public:
         m_counters.Blocks = replay.Processor().Totals();
         m_counters.LinesRead = replay.Progress().Lines;
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        return Finish();
+        // What was decoded before a read error is still saved, but a cut capture gets no
+        // summary that could pass for the whole.
+        if (const std::string readError = replay.ReadError(); !readError.empty()) {
+            Finish(false);
+            Fail(m_options.File + ": read error: " + readError);
+            return 1;
+        }
+        const int result = Finish();
+        if (result == 0 && !replay.IsFinished() && g_stopSignal != 0)
+            return SignalExitBase + g_stopSignal;
+        return result;
     }
 
     int Live()
@@ -195,6 +216,7 @@ public:
             portError = text;
             g_stopRequested = true;
         };
+        session.onScannerNotice = [](const std::string& text) { Fail("scanner control: " + text); };
         m_refresh.popRawLine = [&session](std::string& line) {
             TKavri* reader = session.Reader();
             if (!reader || !reader->HasRawLines())
@@ -236,13 +258,13 @@ public:
         m_refresh.follow = nullptr;
         m_counters.Blocks = session.Totals();
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const int result = Finish();
         std::lock_guard guard(errorMutex);
-        if (!portError.empty()) {
-            Fail(m_config.CommPort + ": " + portError);
-            return 1;
-        }
-        return result;
+        if (portError.empty())
+            return Finish();
+        // What came before a lost port is saved; the port's message is the answer.
+        Finish(false);
+        Fail(m_config.CommPort + ": " + portError);
+        return 1;
     }
 
 private:
@@ -275,7 +297,7 @@ private:
         std::fflush(stderr);
     }
 
-    int Finish()
+    int Finish(bool summary = true)
     {
         m_refresh.DrainLogs();
         m_counters.LogRecordsDropped = m_model.DroppedLogRecords();
@@ -291,9 +313,9 @@ private:
                 result = 1;
             }
         }
-        if (m_options.Json)
+        if (summary && m_options.Json)
             std::cout << SummaryJson(m_model, m_counters);
-        else if (!m_options.Quiet)
+        else if (summary && !m_options.Quiet)
             std::cout << SummaryText(m_model, m_refresh, m_counters);
         return result;
     }

@@ -13,6 +13,14 @@ constexpr double HzToMhz = 0.000001;
 constexpr double Step125HzMhz = 0.000125;
 constexpr double Step2500HzMhz = 0.0025;
 
+// The VHF/UHF bandwidth code counts 2.5 kHz steps, except code 4, which is 6.25 kHz.
+double VhfUhfBandwidth(int code)
+{
+    constexpr int Code6250Hz = 4;
+    constexpr double Bandwidth6250HzMhz = 0.00625;
+    return code == Code6250Hz ? Bandwidth6250HzMhz : code * Step2500HzMhz;
+}
+
 int SystemIdAt(const uint8_t* block, int n)
 {
     return static_cast<int>(Get16(block, n) & 0xFFF);
@@ -223,7 +231,7 @@ bool P25Class::DecodeVhfUhfIdentifierUpdate(const uint8_t* block)
 {
     const int iden = block[2] >> 4;
     const double spacing = block[5] * Step125HzMhz;
-    const double bandwidth = (block[2] & 0x0F) * Step2500HzMhz;
+    const double bandwidth = VhfUhfBandwidth(block[2] & 0x0F);
     const double txOffset = SignedOffset((Get16(block, 3) >> 2 & 0x1FFF) * spacing, block[3] & 0x80);
     const double base = BaseAt(block);
     if (SetIdentifierTable(iden, OverTheAirTable(base, txOffset, spacing, bandwidth, 1)) && IsOtherInfoVisible())

@@ -76,6 +76,8 @@ bool P25Class::DecodeGroupVoiceGrant(const uint8_t* block)
     const std::string& notes = GrantNotes(block[2]);
     if (GroupVoiceGrant(channel, 0, notes, source, talkgroup))
         SetChannelsChanged();
+    if (IsEncryptedEmergency(block[2]))
+        MarkTalkgroupEncrypted(talkgroup);
     if (WantsText())
         LogPacket(block, WithNotes(Format("Group Voice Grant - Group: %d Channel: %s Radio ID: %d", talkgroup,
                                           ChannelText(channel).c_str(), source),
@@ -101,6 +103,8 @@ bool P25Class::DecodeExplicitGroupVoiceGrantUpdate(const uint8_t* block)
     const std::string& notes = GrantNotes(block[2]);
     if (GroupVoiceGrantExplicit(rx, tx, notes, talkgroup))
         SetChannelsChanged();
+    if (IsEncryptedEmergency(block[2]))
+        MarkTalkgroupEncrypted(talkgroup);
     if (WantsText())
         LogPacket(block, WithNotes(Format("Explicit Group Voice Grant Update - Group: %d RX Channel: %s TX Channel: %s",
                                           talkgroup, ChannelText(rx).c_str(), ChannelText(tx).c_str()),
@@ -207,6 +211,8 @@ bool P25Class::DecodeGroupDataChannelGrant(const uint8_t* block)
     AddTalkgroup(talkgroup);
     if (GroupDataGrant(channel, talkgroup, GrantNotes(block[2]), radio))
         SetChannelsChanged();
+    if (IsEncryptedEmergency(block[2]))
+        MarkTalkgroupEncrypted(talkgroup);
     if (WantsText())
         LogPacket(block, Format("Group Data Channel Grant - Group : %d Channel: %s RadioID : %d", talkgroup,
                                 ChannelText(channel).c_str(), radio));

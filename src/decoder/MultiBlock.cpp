@@ -142,6 +142,8 @@ bool P25Class::DecodeMultiBlockGroupVoiceGrant(const PacketRecord& packet, bool 
     AddTalkgroup(talkgroup);
     if (GroupVoiceGrant(channel, inputChannel, options, source, talkgroup))
         SetChannelsChanged();
+    if (IsEncryptedEmergency(header[8]))
+        MarkTalkgroupEncrypted(talkgroup);
     if (!IsPktDumpVisible())
         return true;
     const char* title = patched ? "Patched Multi-Block Group Voice Grant" : "Multi-Block Group Voice Grant";

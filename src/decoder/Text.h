@@ -74,6 +74,13 @@ inline const char* NotesText(uint8_t options)
     return "";
 }
 
+// The notes of an encrypted emergency say only "Emrg", so its talkgroup is marked
+// encrypted by the handler rather than by the channel operation.
+inline bool IsEncryptedEmergency(uint8_t options)
+{
+    return (options & 0xC0) == 0xC0;
+}
+
 // The 8 bits of a byte as "0"/"1", most significant first.
 inline std::string BitsText(uint8_t byte)
 {

@@ -78,6 +78,8 @@ bool P25Class::DecodeMotPatchedGroupVoiceGrant(const uint8_t* block)
     AddTalkgroup(talkgroup);
     if (GroupVoiceGrant(channel, 0, notes, source, talkgroup))
         SetChannelsChanged();
+    if (IsEncryptedEmergency(block[2]))
+        MarkTalkgroupEncrypted(talkgroup);
     if (WantsText()) {
         std::string text = "Patched Group Voice Grant -" + ManufacturerTag(block[1]) +
                            Format(" Group: %d Channel: %s Radio ID: %d", talkgroup, ChannelText(channel).c_str(), source);

@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
 #include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "input/HexText.h"
 #include "input/KavriReadThread.h"
@@ -225,43 +231,74 @@ CaptureFile::~CaptureFile()
 bool CaptureFile::Open(const std::string& path)
 {
     Close();
-    m_file = std::fopen(path.c_str(), "rb");
-    if (!m_file)
+    // Without O_NONBLOCK, opening a FIFO would wait for its writer beyond any stop request.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0)
         return false;
-    if (std::fseek(m_file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(m_file);
-        m_size = size > 0 ? static_cast<uint64_t>(size) : 0;
+    struct stat info{};
+    if (::fstat(m_fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        Close();
+        return false;
     }
-    std::fseek(m_file, 0, SEEK_SET);
+    m_size = S_ISREG(info.st_mode) && info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
     m_buffer.resize(ReadChunk + CaptureParser::MaxLineLength);
     m_start = m_end = 0;
     m_atEnd = false;
     m_bytesRead = 0;
+    m_readError.clear();
     return true;
 }
 
 void CaptureFile::Close()
 {
-    if (m_file)
-        std::fclose(m_file);
-    m_file = nullptr;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
-bool CaptureFile::NextLine(std::string_view& line)
+// Adds what the file has to the buffer. A FIFO whose writer has not come yet reports
+// nothing to poll (a read would already say end of file), so reading waits for poll.
+bool CaptureFile::Fill(std::stop_token stop)
 {
-    if (!m_file)
+    while (!stop.stop_requested()) {
+        pollfd ready{m_fd, POLLIN, 0};
+        const int events = ::poll(&ready, 1, IdleWaitMs);
+        if (events == 0 || (events < 0 && errno == EINTR))
+            continue;
+        const ssize_t got = events < 0 ? -1 : ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
+        if (got > 0) {
+            m_end += static_cast<size_t>(got);
+            return true;
+        }
+        if (got == 0) {
+            m_atEnd = true;
+            return false;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            continue;
+        m_readError = std::strerror(errno);
+        m_atEnd = true;
         return false;
-    if (m_end - m_start < static_cast<size_t>(CaptureParser::MaxLineLength) && !m_atEnd) {
+    }
+    return false;
+}
+
+bool CaptureFile::NextLine(std::string_view& line, std::stop_token stop)
+{
+    if (m_fd < 0 || !m_readError.empty() || stop.stop_requested())
+        return false;
+    constexpr size_t limit = CaptureParser::MaxLineLength;
+    // A line is whole at its line end, at the length limit or at the end of the file.
+    while (!m_atEnd && m_end - m_start < limit && !std::memchr(m_buffer.data() + m_start, '\n', m_end - m_start)) {
         std::memmove(m_buffer.data(), m_buffer.data() + m_start, m_end - m_start);
         m_end -= m_start;
         m_start = 0;
-        const size_t got = std::fread(m_buffer.data() + m_end, 1, m_buffer.size() - m_end, m_file);
-        m_end += got;
-        m_atEnd = got == 0;
+        if (!Fill(stop) && !m_atEnd)
+            return false;
     }
-    if (m_start == m_end)
+    if (!m_readError.empty() || m_start == m_end)
         return false;
-    const size_t span = std::min(m_end - m_start, static_cast<size_t>(CaptureParser::MaxLineLength));
+    const size_t span = std::min(m_end - m_start, limit);
     const char* begin = m_buffer.data() + m_start;
     const void* newline = std::memchr(begin, '\n', span);
     const size_t length = newline ? static_cast<size_t>(static_cast<const char*>(newline) - begin) + 1 : span;
@@ -324,7 +361,15 @@ bool CaptureReplay::Open(const std::string& path, CaptureKind kind, std::string&
     m_bytesRead = 0;
     m_blocks = 0;
     m_finished = false;
+    std::lock_guard guard(m_errorMutex);
+    m_readError.clear();
     return true;
+}
+
+std::string CaptureReplay::ReadError() const
+{
+    std::lock_guard guard(m_errorMutex);
+    return m_readError;
 }
 
 ReplayProgress CaptureReplay::Progress() const
@@ -353,11 +398,7 @@ void CaptureReplay::Execute(std::stop_token stop)
     uint8_t block[TsbkSize];
     std::string_view line;
     bool complete = true;
-    while (m_file.NextLine(line)) {
-        if (stop.stop_requested()) {
-            complete = false;
-            break;
-        }
+    while (m_file.NextLine(line, stop)) {
         const uint64_t lines = m_lines.fetch_add(1, std::memory_order_relaxed) + 1;
         m_bytesRead.store(m_file.BytesRead(), std::memory_order_relaxed);
         if (onProgress && lines % ProgressLines == 0)
@@ -374,6 +415,13 @@ void CaptureReplay::Execute(std::stop_token stop)
         m_blocks.store(number + 1, std::memory_order_relaxed);
         if (countsBlocks)
             m_counters->BlocksReceived.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (stop.stop_requested())
+        complete = false;
+    if (!m_file.ReadError().empty()) {
+        std::lock_guard guard(m_errorMutex);
+        m_readError = m_file.ReadError();
+        complete = false;
     }
     m_file.Close();
     if (onProgress)

@@ -1,11 +1,11 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,26 +62,37 @@ private:
 };
 
 // Reads a file in lines of at most CaptureParser::MaxLineLength characters through a
-// fixed buffer, whatever the length of the file's own lines.
+// fixed buffer, whatever the length of the file's own lines. Pipes, FIFOs and terminals
+// are read without blocking, so that an idle writer never keeps a stop request waiting.
 class CaptureFile
 {
 public:
+    // How long a read waits for an idle pipe before it looks at the stop request again.
+    static constexpr int IdleWaitMs = 100;
+
     ~CaptureFile();
+    // False for a file that cannot be opened, and for a directory.
     bool Open(const std::string& path);
     void Close();
-    // The next line, line end included; false at the end of the file.
-    bool NextLine(std::string_view& line);
+    // The next line, line end included; false at the end of the file, after a read error
+    // and once stop is requested.
+    bool NextLine(std::string_view& line, std::stop_token stop = {});
+    // The system's text of the read error that ended the file early; "" when none did.
+    const std::string& ReadError() const { return m_readError; }
     uint64_t BytesRead() const { return m_bytesRead; }
     uint64_t Size() const { return m_size; }
 
 private:
-    std::FILE* m_file = nullptr;
+    bool Fill(std::stop_token stop);
+
+    int m_fd = -1;
     std::vector<char> m_buffer;
     size_t m_start = 0;
     size_t m_end = 0;
     bool m_atEnd = false;
     uint64_t m_bytesRead = 0;
     uint64_t m_size = 0;
+    std::string m_readError;
 };
 
 // The model's clock during a replay. Every block the processing thread takes moves it on
@@ -150,8 +161,11 @@ public:
 
     ReplayProgress Progress() const;
     const ProcThread& Processor() const { return m_processor; }
-    // True once the whole file was read and decoded (false after a stop on request).
+    // True once the whole file was read and decoded (false after a stop on request or a
+    // read error).
     bool IsFinished() const { return m_finished.load(); }
+    // After the end: the system's text of a read error that cut the replay short, or "".
+    std::string ReadError() const;
     // Processing thread: ActivityTicks changed (channel activity and patch expiry run here).
     void SetTickHandler(std::function<void()> handler) { m_clock.onTick = std::move(handler); }
     // Processing thread: before each block is decoded (the logs are taken here).
@@ -177,4 +191,6 @@ private:
     std::atomic<uint64_t> m_totalBytes{0};
     std::atomic<uint64_t> m_blocks{0};
     std::atomic<bool> m_finished{false};
+    mutable std::mutex m_errorMutex;
+    std::string m_readError;
 };

@@ -61,6 +61,10 @@ void DecodeSession::StartDecodeSession(const CONFIG& config)
     if (config.ScanControlEnabled) {
         m_scanner = std::make_unique<ScannerControl>(config.ControlPort, config.ScannerProfile, config.QuietFrequency,
                                                      config.ControlPortSpeed, m_model.GetDataFolder());
+        m_scanner->onNotice = [this](const std::string& text) {
+            if (onScannerNotice)
+                onScannerNotice(text);
+        };
         m_scanner->StartScanner();
         m_scanner->GoQuiet();
     }

@@ -63,6 +63,8 @@ public:
 
     // The reader's open failure or the loss of its port, on the reader thread.
     std::function<void(const std::string& text)> onPortError;
+    // Scanner control's notices (a frequency it would not send), on the calling thread.
+    std::function<void(const std::string& text)> onScannerNotice;
 
     int64_t LastSystemSave = 0;
 

@@ -184,8 +184,13 @@ std::string P25Class::ChannelText(int channel, bool withFrequency, bool uplink) 
     return text;
 }
 
+// No row ever holds 0xFFFF ("no channel"), and an input of 0xFFFF is no explicit input.
 int P25Class::FindOrAddChannel(int channel, int inputChannel)
 {
+    if (channel == NoChannel)
+        return -1;
+    if (inputChannel == NoChannel)
+        inputChannel = 0;
     const auto end = m_channels.begin() + m_channelCount;
     const auto at = std::lower_bound(m_channels.begin(), end, channel,
                                      [](const FreqInfo& row, int value) { return row.Channel < value; });

@@ -181,7 +181,8 @@ public:
     int ChannelSlot(int channel) const;
     std::string ChannelText(int channel, bool withFrequency = true, bool uplink = false) const;
 
-    // The caller holds FREQUENCY. Returns the row of the channel, or -1 when the table is full.
+    // The caller holds FREQUENCY. Returns the row of the channel, or -1 when the table is full
+    // or the channel is NoChannel.
     int FindOrAddChannel(int channel, int inputChannel);
     void ClearChannels();
     int GetChannels(FreqInfo* destination, int max);

@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -23,9 +24,13 @@ uint32_t SystemClock::ActivityTicks() const
 
 namespace {
 
+// 12/31/9999 23:59:59 UTC: a later year would not fit the four digits, and far later
+// ones not tm_year + 1900 either.
+constexpr int64_t LastPrintableSecond = 253402300799;
+
 std::tm LocalTime(int64_t secondsSince1970)
 {
-    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
+    const std::time_t t = static_cast<std::time_t>(std::min(secondsSince1970, LastPrintableSecond));
     std::tm parts{};
     localtime_r(&t, &parts);
     return parts;

@@ -1,7 +1,9 @@
 #pragma once
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // The one source of "now" for the model: seconds since 1970 for time stamps, and
@@ -28,11 +30,12 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
-// Keeps time in tenths of a second so that seconds and ticks advance together.
+// Keeps time in tenths of a second so that seconds and ticks advance together. A time
+// that tenths cannot hold is held at the nearest one they can.
 class ManualClock : public Clock
 {
 public:
-    explicit ManualClock(int64_t startSeconds = 0) : m_tenths(startSeconds * 10), m_startTenths(startSeconds * 10) {}
+    explicit ManualClock(int64_t startSeconds = 0) : m_tenths(Tenths(startSeconds)), m_startTenths(m_tenths.load()) {}
 
     int64_t Now() const override { return m_tenths.load(std::memory_order_relaxed) / 10; }
     uint32_t ActivityTicks() const override
@@ -40,16 +43,23 @@ public:
         return static_cast<uint32_t>(m_tenths.load(std::memory_order_relaxed) - m_startTenths);
     }
 
-    void Set(int64_t seconds) { m_tenths.store(seconds * 10, std::memory_order_relaxed); }
+    void Set(int64_t seconds) { m_tenths.store(Tenths(seconds), std::memory_order_relaxed); }
     void Advance(int64_t seconds) { m_tenths.fetch_add(seconds * 10, std::memory_order_relaxed); }
     void AdvanceTicks(int64_t ticks) { m_tenths.fetch_add(ticks, std::memory_order_relaxed); }
 
 private:
+    static int64_t Tenths(int64_t seconds)
+    {
+        constexpr int64_t limit = std::numeric_limits<int64_t>::max() / 10;
+        return std::clamp(seconds, -limit, limit) * 10;
+    }
+
     std::atomic<int64_t> m_tenths;
     int64_t m_startTenths;
 };
 
-// Local time (TZ applies): "%02d/%02d/%04d %02d:%02d:%02d", month first.
+// Local time (TZ applies): "%02d/%02d/%04d %02d:%02d:%02d", month first. Times past the
+// year 9999 are written as its last second.
 std::string LocalTimeText(int64_t secondsSince1970);
 // Local time of day only: "%02d:%02d:%02d".
 std::string LocalClockText(int64_t secondsSince1970);

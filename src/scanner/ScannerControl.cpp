@@ -1,6 +1,7 @@
 #include "scanner/ScannerControl.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -113,6 +114,20 @@ void ScannerControl::SendFrame(const std::array<uint8_t, Size>& frame)
     m_port->Write(frame.data(), static_cast<int>(Size));
 }
 
+bool ScannerControl::IsTunable(double frequency, bool& noticed, const char* what)
+{
+    if (frequency >= LowestFrequency && frequency <= HighestFrequency)
+        return true;
+    if (!noticed && onNotice) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s %g MHz is not sent: a scanner takes %g to %g MHz", what, frequency,
+                      LowestFrequency, HighestFrequency);
+        onNotice(text);
+    }
+    noticed = true;
+    return false;
+}
+
 void ScannerControl::StartScanner()
 {
     if (!m_active || m_binaryMode || m_commands[CommandInit].empty())
@@ -142,6 +157,9 @@ void ScannerControl::GoQuiet()
 {
     if (!m_active || m_quietFrequency == m_lastFrequency)
         return;
+    // 0 asks for scanning; any other value must be one the scanner can be parked on.
+    if (m_quietFrequency != 0.0 && !IsTunable(m_quietFrequency, m_quietNoticed, "the quiet frequency"))
+        return;
     m_lastFrequency = m_quietFrequency;
     if (m_binaryMode) {
         if (m_quietFrequency == 0.0)
@@ -162,7 +180,7 @@ void ScannerControl::GoQuiet()
 
 void ScannerControl::TuneTo(double spacing, double frequency)
 {
-    if (!m_active || frequency == m_lastFrequency)
+    if (!m_active || frequency == m_lastFrequency || !IsTunable(frequency, m_tuneNoticed, "the channel frequency"))
         return;
     if (m_binaryMode) {
         SendFrame(TuneFrame(frequency, m_byteSwap));

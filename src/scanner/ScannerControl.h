@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,10 @@ public:
     static constexpr int AnswerWaitMs = 50;
     // A scanner that never stops talking would otherwise hold the window for ever.
     static constexpr int DrainLimitMs = 1000;
+    // The frequencies sent to a scanner, MHz: wider than the band of any scanner the
+    // profiles drive, and within the digits of every template and a tune frame's 32 bits.
+    static constexpr double LowestFrequency = 1.0;
+    static constexpr double HighestFrequency = 3000.0;
 
     // Looks for profileName in the user's data folder, then beside the executable.
     ScannerControl(const std::string& portName, const std::string& profileName, double quietFrequency,
@@ -55,10 +60,16 @@ public:
     const std::string& Command(ScannerCommand which) const { return m_commands[which]; }
     double LastFrequency() const { return m_lastFrequency; }
 
+    // Why a frequency was not sent: once for the quiet frequency, once for the first
+    // channel frequency out of range.
+    std::function<void(const std::string& text)> onNotice;
+
 private:
     void Drain();
     void DrainAnswer();
     void SendTemplate(ScannerCommand which);
+    // False, with its notice the first time, for a frequency no scanner can take.
+    bool IsTunable(double frequency, bool& noticed, const char* what);
     template <size_t Size>
     void SendFrame(const std::array<uint8_t, Size>& frame);
 
@@ -78,4 +89,6 @@ private:
     double m_spacing = StartSpacing;
     double m_activeFrequency = 0.0;
     std::string m_profilePath;
+    bool m_quietNoticed = false;
+    bool m_tuneNoticed = false;
 };

@@ -13,7 +13,9 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 # Starts a simulated scanner of type $1 on a pseudo-terminal; sets pty.
 start_scanner() {
+    rm -f "$work/sim.out"
     "$sim" live --scanner "$1" --rate 200 --seed 5 > "$work/sim.out" 2> "$work/sim.err" &
+    sim_pid=$!
     for _ in $(seq 50); do
         pty=$(head -n 1 "$work/sim.out" 2>/dev/null)
         [ -n "$pty" ] && return 0
@@ -22,14 +24,33 @@ start_scanner() {
     fail "the simulated scanner printed no terminal"
 }
 
+# Sends signal $1 to process $2 and waits for it: fails when it still runs $3 seconds
+# later; sets rc to its exit status.
+stop_within() {
+    kill -"$1" "$2"
+    for _ in $(seq $(($3 * 20))); do
+        kill -0 "$2" 2>/dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$2" 2>/dev/null; then
+        kill -KILL "$2"
+        fail "still running $3 s after SIG$1"
+    fi
+    wait "$2"
+    rc=$?
+}
+
 json_value() { grep -m1 "\"$2\":" "$1" | sed 's/.*: *\([^,]*\),\{0,1\}$/\1/'; }
 
 case $test in
 usage)
     "$cli" --help | grep -q "zembrant-cli replay FILE" || fail "help"
     "$cli" --version | grep -q "^zembrant-cli [0-9]" || fail "version"
+    "$cli" --help | grep -q "^Exit status:" || fail "help gives no exit statuses"
+    "$cli" replay x --clock-start 253402300800 2>&1 | grep -q "from 1 to 253402300799" || fail "clock range message"
     for args in "" "replay" "live --port /dev/null" "replay a b" "frobnicate" "replay x --format 9" \
-                "live --port p --scanner toaster" "replay x --clock-start 0" "replay x --bogus"; do
+                "live --port p --scanner toaster" "replay x --clock-start 0" "replay x --bogus" \
+                "replay x --clock-start 253402300800" "replay x --clock-start 9223372036854775807"; do
         "$cli" $args > /dev/null 2> "$work/err"
         [ $? -eq 2 ] || fail "'$args' should exit 2"
         grep -q "^zembrant-cli: " "$work/err" || fail "'$args' gives no message"
@@ -85,14 +106,50 @@ live_*)
     ls "$work"/data/System*/System.ini > /dev/null || fail "no system folder"
     ;;
 signal_stops_live)
-    start_scanner psr500
-    "$cli" live --port "$pty" --scanner psr500 --data-dir "$work/data" --logs grants --quiet &
+    for signal in TERM HUP; do
+        start_scanner psr500
+        "$cli" live --port "$pty" --scanner psr500 --data-dir "$work/data$signal" --logs grants --quiet &
+        pid=$!
+        sleep 3
+        stop_within $signal $pid 10
+        [ $rc -eq 0 ] || fail "exit status $rc after SIG$signal"
+        ls "$work"/data$signal/System*/TalkGroups.txt > /dev/null || fail "nothing saved at SIG$signal"
+        ls "$work"/data$signal/System*/GrantLog-*.csv > /dev/null || fail "grant log not saved at SIG$signal"
+        kill $sim_pid
+        wait $sim_pid
+    done
+    ;;
+signal_stops_replay)
+    "$sim" capture --kind 4 --blocks 3000 --seed 3 -o "$work/capture.txt" || fail "sim"
+    mkfifo "$work/fifo"
+    # A FIFO nobody writes to yet.
+    "$cli" replay "$work/fifo" --data-dir "$work/a" --quiet &
     pid=$!
-    sleep 3
-    kill -TERM $pid
-    wait $pid || fail "exit status after SIGTERM"
-    ls "$work"/data/System*/TalkGroups.txt > /dev/null || fail "nothing saved at the stop"
-    ls "$work"/data/System*/GrantLog-*.csv > /dev/null || fail "grant log not saved at the stop"
+    sleep 1
+    stop_within INT $pid 1
+    [ $rc -eq 130 ] || fail "exit status $rc after SIGINT on an idle FIFO"
+    # A writer that has sent a capture and keeps the FIFO open, as tail -f does.
+    for signal in INT TERM; do
+        "$cli" replay "$work/fifo" --data-dir "$work/$signal" --quiet &
+        pid=$!
+        exec 3> "$work/fifo"
+        cat "$work/capture.txt" >&3
+        sleep 2
+        stop_within $signal $pid 1
+        exec 3>&-
+        expected=$((128 + $(kill -l $signal)))
+        [ $rc -eq $expected ] || fail "exit status $rc after SIG$signal on an open pipe, not $expected"
+        ls "$work"/$signal/System*/TalkGroups.txt > /dev/null || fail "what was decoded is not saved at SIG$signal"
+    done
+    # tail -f on a pipe to standard input.
+    ( echo $BASHPID > "$work/tail.pid"; exec tail -f -n +1 "$work/capture.txt" ) 2> /dev/null |
+        "$cli" replay /dev/stdin --data-dir "$work/stdin" --quiet &
+    pid=$!
+    sleep 2
+    stop_within TERM $pid 1
+    kill "$(cat "$work/tail.pid")"
+    [ $rc -eq 143 ] || fail "exit status $rc after SIGTERM on standard input"
+    ls "$work"/stdin/System*/TalkGroups.txt > /dev/null || fail "what was read from standard input is not saved"
     ;;
 failures)
     "$cli" live --port "$work/no-such-port" --scanner pro96 --duration 5 --data-dir "$work/data" --quiet \
@@ -100,9 +157,24 @@ failures)
     [ $? -eq 1 ] || fail "a missing port should exit 1"
     grep -q "Port does not exist!" "$work/err" || fail "missing port message"
 
+    "$cli" live --port "$work/no-such-port" --scanner psr500 --data-dir "$work/data" > "$work/out" 2> /dev/null
+    [ $? -eq 1 ] || fail "a missing port should exit 1 without --quiet"
+    [ ! -s "$work/out" ] || fail "a port that never opened prints a summary"
+
     "$cli" replay "$work/none.txt" --data-dir "$work/data" --quiet 2> "$work/err"
     [ $? -eq 1 ] || fail "a missing file should exit 1"
     grep -q "File could not be opened!" "$work/err" || fail "missing file message"
+
+    "$cli" replay "$work" --data-dir "$work/data" > "$work/out" 2> "$work/err"
+    [ $? -eq 1 ] || fail "a directory should exit 1"
+    grep -q "File could not be opened!" "$work/err" || fail "directory message"
+    [ ! -s "$work/out" ] || fail "a directory replays as an empty capture"
+
+    # Reading a process's own memory at offset 0 fails with EIO.
+    "$cli" replay /proc/self/mem --data-dir "$work/data" > "$work/out" 2> "$work/err"
+    [ $? -eq 1 ] || fail "a read error should exit 1"
+    grep -q "^zembrant-cli: /proc/self/mem: read error: Input/output error$" "$work/err" || fail "read error message"
+    [ ! -s "$work/out" ] || fail "a read error prints a summary"
 
     touch "$work/file"
     "$sim" capture --kind 4 --blocks 500 -o "$work/capture.txt"

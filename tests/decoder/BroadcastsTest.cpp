@@ -212,6 +212,11 @@ const std::vector<BroadcastCase>& BroadcastCases()
          {"Identifier Update - ID: 05  Base: 148.00000  Spacing: 0.01250  Bandwidth: 0.01250  TX Offset: 5.00000"},
          {"Updated Identifier Table 05... Base: 148.00000 Spacing: 0.01250 Bandwidth: 0.01250 TX Offset: 5.00000 "},
          [](DecodedSite& s) { ExpectTable(s, 5, 148.0, 5.0, 0.0125, 0.0125, 1); }},
+        // Bandwidth code 4 is 6.25 kHz, not four steps of 2.5 kHz.
+        {"VHF/UHF identifier update, 6.25 kHz", IdentifierUpdate13(0x34, 5, 4, true, 400, 100, 29600000),
+         {"Identifier Update - ID: 05  Base: 148.00000  Spacing: 0.01250  Bandwidth: 0.00625  TX Offset: 5.00000"},
+         {"Updated Identifier Table 05... Base: 148.00000 Spacing: 0.01250 Bandwidth: 0.00625 TX Offset: 5.00000 "},
+         [](DecodedSite& s) { ExpectTable(s, 5, 148.0, 5.0, 0.0125, 0.00625, 1); }},
         {"TDMA identifier update, two slots", IdentifierUpdate13(0x33, 6, 3, true, 2400, 100, 153801250),
          {"Phase 2 TDMA Identifier Update - ID: 06  Base: 769.00625  Spacing: 0.01250  Bandwidth: 0.01250  TX Offset: "
           "30.00000  Slots: 2 Mode: TDMA Half Rate (12.5)"},

@@ -97,13 +97,20 @@ const std::vector<GrantCase>& GrantCases()
              ExpectGrant(s, "Group", A, 300, 123456);
              EXPECT_TRUE(Known(s, 300));
          }},
-        {"group voice grant, emergency wins over encryption", GroupGrant(0x00, 0xC0, T, 301, 7),
+        {"group voice grant, emergency wins over encryption in the notes", GroupGrant(0x00, 0xC0, T, 301, 7),
          "Group Voice Grant - Group: 301 Channel: 2-0101(769.31250 Slot 1) Radio ID: 7 Notes: Emrg", false,
          [](DecodedSite& s) {
              ExpectRow(s, T, "Group", 301, 7, "Emrg");
              ExpectGrant(s, "Group", T, 301, 7, "Emrg");
              TGTAG record;
              s.model.GetTalkgroup(301, record);
+             EXPECT_EQ(record.EncSeen, 1);
+         }},
+        {"group voice grant, emergency alone", GroupGrant(0x00, 0x80, A, 303, 9),
+         "Group Voice Grant - Group: 303 Channel: 1-0100(852.25000) Radio ID: 9 Notes: Emrg", false,
+         [](DecodedSite& s) {
+             TGTAG record;
+             s.model.GetTalkgroup(303, record);
              EXPECT_EQ(record.EncSeen, 0);
          }},
         {"group voice grant, encrypted", GroupGrant(0x00, 0x40, A, 302, 8),
@@ -316,6 +323,31 @@ TEST(Grants, GrantMovesItsTalkgroupOffTheChannelItHadBefore)
     site.Decode(UnitToUnit(0x06, D, 2000, 1000));
     EXPECT_EQ(site.Row(C).Talkgroup, 0);
     EXPECT_EQ(site.Row(D).Talkgroup, 1000);
+}
+
+// 0xFFFF is no channel even once table 15 exists: it is never entered nor taken for an
+// uplink, whichever grant carries it.
+TEST(Grants, NoChannelIsNeverEntered)
+{
+    DecodedSite site;
+    site.model.SetIdentifierTable(15, {450.0, 5.0, 0.0125, 0.0125, 2, 1});
+    site.Decode(Pairs(0x02, A, 300, NoChannel, 301));
+    site.Decode(ExplicitChannels(0x03, 0x00, B, NoChannel, 302));
+    site.Decode(ExplicitChannels(0x03, 0x00, NoChannel, C, 303));
+    site.Decode(GroupGrant(0x00, 0x00, NoChannel, 304, 1));
+    site.Decode(GroupGrant(0x11, 0x00, NoChannel, 305, 1));
+    site.Decode(UnitToUnit(0x04, NoChannel, 2000, 1000));
+    site.Decode(Phone(0x08, NoChannel, 1000));
+    site.Decode(Pairs(0x12, NoChannel, 306, D, 307));
+    FreqInfo rows[MaxChannels];
+    const int count = site.model.GetChannels(rows, MaxChannels);
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(rows[0].Channel, A);
+    EXPECT_EQ(rows[1].Channel, B);
+    EXPECT_EQ(rows[1].InputChannel, B);
+    EXPECT_EQ(rows[1].InputExplicit, 0);
+    EXPECT_DOUBLE_EQ(rows[1].InputFrequency, 852.2625 - 45.0);
+    EXPECT_EQ(rows[2].Channel, D);
 }
 
 TEST(Grants, OtherMakersOpcodesAreNotGrants)

@@ -7,6 +7,10 @@
 #include <random>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "input/CaptureReplay.h"
 #include "input/KavriReadThread.h"
 #include "input/TBSKQueue.h"
@@ -327,4 +331,54 @@ TEST_F(CaptureReplayTest, StopRequestEndsAReplayThatWaitsForRoom)
 
     EXPECT_FALSE(replay.Open(PathOf("missing.p25"), CaptureKind::Anritsu, error));
     EXPECT_EQ(error, "File could not be opened!");
+}
+
+// A FIFO delivers a line in pieces and then idles with its writer still there: the pieces
+// make one line, and a stop request ends the wait.
+TEST_F(CaptureReplayTest, IdleFifoKeepsLinesWholeAndYieldsToAStop)
+{
+    const std::string path = PathOf("fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    CaptureFile file;
+    ASSERT_TRUE(file.Open(path));
+    const int writer = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    std::stop_source stop;
+    std::vector<std::string> lines;
+    std::thread reader([&] {
+        std::string_view line;
+        while (file.NextLine(line, stop.get_token()))
+            lines.emplace_back(line);
+    });
+    ASSERT_EQ(::write(writer, "P25,0123", 8), 8);
+    std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(::write(writer, "456789\nnext", 11), 11);
+    std::this_thread::sleep_for(50ms);
+    const auto asked = std::chrono::steady_clock::now();
+    stop.request_stop();
+    reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    ::close(writer);
+    EXPECT_EQ(lines, std::vector<std::string>{"P25,0123456789\n"});
+    EXPECT_EQ(file.ReadError(), "");
+}
+
+TEST_F(CaptureReplayTest, DirectoryAndReadErrorAreNotEmptyCaptures)
+{
+    TBSKQueue queue;
+    OrderDecoder decoder;
+    ManualClock clock(0);
+    CaptureReplay replay(queue, decoder, clock);
+    std::string error;
+    EXPECT_FALSE(replay.Open(folder.string(), CaptureKind::ZembrantDump, error));
+    EXPECT_EQ(error, "File could not be opened!");
+
+    // The process's own memory at offset 0 is unmapped: reading it fails with EIO.
+    ASSERT_TRUE(replay.Open("/proc/self/mem", CaptureKind::ZembrantDump, error));
+    replay.Start(false);
+    while (replay.IsRunning())
+        std::this_thread::sleep_for(1ms);
+    replay.Stop();
+    EXPECT_FALSE(replay.IsFinished());
+    EXPECT_EQ(replay.ReadError(), "Input/output error");
 }

@@ -290,3 +290,30 @@ TEST_F(ScannerControlTest, MalformedProfileGivesDefaultsAndSendsTextUnchanged)
     control->TuneTo(0.0125, 851.0125);
     EXPECT_EQ(Sent(), "RF$UNIDENFREQ $ \r");
 }
+
+TEST_F(ScannerControlTest, FrequenciesNoScannerTakesAreNotSent)
+{
+    const struct
+    {
+        double Quiet;
+        const char* Notice;
+    } cases[] = {
+        {1e308, "the quiet frequency 1e+308 MHz is not sent: a scanner takes 1 to 3000 MHz"},
+        {-5.0, "the quiet frequency -5 MHz is not sent: a scanner takes 1 to 3000 MHz"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Quiet);
+        auto control = Open(TextProfile, c.Quiet);
+        std::vector<std::string> notices;
+        control->onNotice = [&notices](const std::string& text) { notices.push_back(text); };
+        control->GoQuiet();
+        control->GoQuiet();
+        control->TuneTo(0.0125, 0.0);
+        control->TuneTo(0.0125, 1e10);
+        EXPECT_EQ(Silence(), "");
+        control->TuneTo(0.0125, 851.0125);
+        EXPECT_EQ(Sent(), "A12 08510125 12.5\r");
+        EXPECT_EQ(notices, (std::vector<std::string>{c.Notice, "the channel frequency 0 MHz is not sent: a scanner "
+                                                               "takes 1 to 3000 MHz"}));
+    }
+}
