@@ -83,6 +83,24 @@ ColorPair StoredColors(const ColorPair& colors, const ColorPair& defaults)
     return colors == defaults ? ColorPair{} : colors;
 }
 
+AddRangeResult ReadAddRange(std::string_view lowText, std::string_view highText)
+{
+    AddRangeResult result;
+    const auto low = ParseDecimal(lowText);
+    const auto high = ParseDecimal(highText);
+    if (!low || !high)
+        return result;
+    if (*high < *low) {
+        result.Caption = "Range Error";
+        result.Text = "The low value may not be higher than the high value";
+        return result;
+    }
+    result.Add = true;
+    result.Low = *low;
+    result.High = *high;
+    return result;
+}
+
 void ApplyTalkgroupEdit(P25Class& model, int talkgroup, const TalkgroupEdit& edit, const ColorPair& defaults)
 {
     model.SetTalkgroup(talkgroup, edit.Name, 0, static_cast<uint8_t>(std::clamp(edit.Priority, 0, MaxPriority)), edit.EmrgIgnore ? 1 : 0);

@@ -60,6 +60,19 @@ RadioEdit LoadRadioEdit(P25Class& model, int radio, const ColorPair& defaults);
 // The pair as stored: the defaults are kept as 0 and 0, which follow later default changes.
 ColorPair StoredColors(const ColorPair& colors, const ColorPair& defaults);
 
+// The add-range prompt on "Add Range": both fields as decimal numbers. A high below the
+// low gives the message (Caption, Text); a field that is no number adds nothing, quietly.
+struct AddRangeResult
+{
+    bool Add = false;
+    long Low = 0;
+    long High = 0;
+    std::string Caption;
+    std::string Text;
+};
+
+AddRangeResult ReadAddRange(std::string_view lowText, std::string_view highText);
+
 // "Apply": stores the edit (last seen 0, so the ID is added when unknown and stamped now).
 void ApplyTalkgroupEdit(P25Class& model, int talkgroup, const TalkgroupEdit& edit, const ColorPair& defaults);
 void ApplyRadioEdit(P25Class& model, int radio, const RadioEdit& edit, const ColorPair& defaults);

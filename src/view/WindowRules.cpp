@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "decoder/Text.h"
+#include "persistence/Config.h"
 #include "platform/Text.h"
 #include "view/FieldNumbers.h"
 
@@ -90,6 +91,32 @@ StatusVisibility StatusLayout(bool hideSystemInfo, int windowWidth, int windowHe
 ActivityExtras ActivityLayout(bool showGrantLog, bool showPatchList)
 {
     return {showPatchList, showGrantLog, showGrantLog || showPatchList};
+}
+
+bool IsTabVisible(const CONFIG& config, WindowTab tab)
+{
+    switch (tab) {
+    case WindowTab::SystemActivity:
+        return true;
+    case WindowTab::AffiliationLog:
+    case WindowTab::AffiliationList:
+        return config.AffiliationsVisible;
+    case WindowTab::SiteInformation:
+        return config.TowerInfoVisible;
+    case WindowTab::Patches:
+        return config.PatchesVisible;
+    case WindowTab::OtherEvents:
+        return config.OtherInfoVisible;
+    case WindowTab::GrantTrace:
+        return config.GrantsVisible;
+    case WindowTab::UnknownPackets:
+        return config.UnknownsVisible;
+    case WindowTab::PacketDump:
+        return config.PktDumpVisible;
+    case WindowTab::RawDataDump:
+        return config.PsrDumpVisible;
+    }
+    return true;
 }
 
 bool AcceptsHighThreshold(int value)

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+struct CONFIG;
+
 // The main window's decisions that are not pixels: where it may stand, which status
 // fields show at which size, what the threshold and hold fields accept, the decode
 // figures' texts and the command line.
@@ -53,6 +55,23 @@ struct ActivityExtras
 };
 
 ActivityExtras ActivityLayout(bool showGrantLog, bool showPatchList);
+
+// The tabs in their order; the first is always shown.
+enum class WindowTab
+{
+    SystemActivity,
+    AffiliationLog,
+    AffiliationList,
+    SiteInformation,
+    Patches,
+    OtherEvents,
+    GrantTrace,
+    UnknownPackets,
+    PacketDump,
+    RawDataDump,
+};
+
+bool IsTabVisible(const CONFIG& config, WindowTab tab);
 
 // The monitor priority thresholds: High takes 10..99, Low 1..High.
 bool AcceptsHighThreshold(int value);

@@ -21,8 +21,7 @@ TEST(EditorFields, WhatLeavingTheNumberFieldDoes)
         {"", {FieldLeave::Nothing, 0}, {FieldLeave::Nothing, 0}},
         {"  ", {FieldLeave::Nothing, 0}, {FieldLeave::Nothing, 0}},
         {"1", {FieldLeave::Load, 1}, {FieldLeave::Load, 1}},
-        {"65535", {FieldLeave::Load, 65535}, {FieldLeave::Load, 65535}},
-        {"  100", {FieldLeave::Load, 100}, {FieldLeave::Load, 100}},
+        {" 65535", {FieldLeave::Load, 65535}, {FieldLeave::Load, 65535}},
         {"0", {FieldLeave::Refocus, 0}, {FieldLeave::Refocus, 0}},
         {"-4", {FieldLeave::Refocus, 0}, {FieldLeave::Refocus, 0}},
         {"70000", {FieldLeave::Refocus, 0}, {FieldLeave::Load, 70000}},
@@ -59,10 +58,7 @@ TEST(EditorLoads, TalkgroupAndRadio)
     EXPECT_EQ(empty.Priority, 50);
     EXPECT_EQ(empty.Colors, Defaults);
 
-    const TalkgroupEdit unknown = LoadTalkgroupEdit(model, 4000, Defaults);
-    EXPECT_EQ(unknown.Name, "");
-    EXPECT_EQ(unknown.Priority, 50);
-    EXPECT_EQ(unknown.Colors, Defaults);
+    EXPECT_EQ(LoadTalkgroupEdit(model, 4000, Defaults).Priority, 50);
 
     model.SetTalkgroup(100, "Fire", 0, 7, 1);
     model.SetTalkgroupColors(100, Red.Text, Red.Background);
@@ -101,4 +97,17 @@ TEST(EditorApply, TheDefaultPairIsStoredAsZeroAndZero)
     EXPECT_EQ(radio.Description, "Medic 2");
     EXPECT_EQ(radio.TextColor, Red.Text);
     EXPECT_EQ(radio.BackColor, Red.Background);
+}
+
+TEST(ReadAddRange, LowMayNotExceedHigh)
+{
+    const AddRangeResult ok = ReadAddRange("100", " 100");
+    EXPECT_TRUE(ok.Add);
+    EXPECT_EQ(ok.Low, 100);
+    EXPECT_EQ(ok.High, 100);
+    const AddRangeResult reversed = ReadAddRange("200", "100");
+    EXPECT_FALSE(reversed.Add);
+    EXPECT_EQ(reversed.Caption, "Range Error");
+    EXPECT_EQ(reversed.Text, "The low value may not be higher than the high value");
+    EXPECT_EQ(ReadAddRange("", "100").Text, "");
 }

@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "model/P25Class.h"
 #include "persistence/Config.h"
 #include "view/RowColours.h"
 
@@ -85,7 +84,6 @@ TEST(ActivityRowColors, ControlIdleAndCallRows)
 
     const RowColors split = ActivityRowColors(config, ActivityRow("Group (Enc)", "100", "2001"), source);
     EXPECT_EQ(split.At(ActivityColumn::TlkGrp), Red);
-    EXPECT_EQ(split.At(ActivityColumn::RadioId), Green);
     EXPECT_EQ(split.At(ActivityColumn::RadioDesc), Green);
     EXPECT_EQ(split.At(ActivityColumn::Active), Red);
     // A radio without its own colours leaves its cells in the row's.
@@ -114,7 +112,7 @@ TEST(GrantRowColors, TypeRuleAndUseTGColors)
         ColorPair row;
     } cases[] = {
         {"Group", Red}, {"Data", Red}, {"Group (Enc)", Red}, {"Group (Emrg)", Red},
-        {"Private", Defaults}, {"Phone", Defaults}, {"Group (Enc) (x)", Defaults},
+        {"Private", Defaults}, {"Group (Enc) (x)", Defaults},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GrantRowColors(config, GrantRow(c.type, "  100", "2001"), 1, source).Row, c.row) << c.type;
@@ -152,17 +150,4 @@ TEST(AffiliationRowColors, RadioThenTalkgroup)
     }
     const LogRow noTalkgroup{{"01/01/2026 10:00:00", "Deregistration", "", "", "2001", ""}, {}, false};
     EXPECT_EQ(AffiliationLogRowColors(config, noTalkgroup, 0, source).Row, Defaults);
-}
-
-TEST(ModelColorSource, AnswersThroughTheModel)
-{
-    P25Class model;
-    model.SetDefaultColors(Defaults.Text, Defaults.Background);
-    model.AddTalkgroup(100);
-    model.SetTalkgroupColors(100, Red.Text, Red.Background);
-    ColorPair colors;
-    EXPECT_TRUE(ModelColorSource(model).TalkgroupColors(100, colors));
-    EXPECT_EQ(colors, Red);
-    EXPECT_FALSE(ModelColorSource(model).RadioColors(5, colors));
-    EXPECT_EQ(colors, None);
 }

