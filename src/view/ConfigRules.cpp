@@ -1,0 +1,142 @@
+#include "view/ConfigRules.h"
+
+#include <algorithm>
+
+#include "decoder/Text.h"
+#include "persistence/Config.h"
+#include "platform/Text.h"
+#include "view/FieldNumbers.h"
+
+namespace {
+
+constexpr int MinBackupDays = 1;
+constexpr int MaxBackupDays = 365;
+// Config reads HighPort as 16..255; a list never goes past this, whatever it is given.
+constexpr int MaxPortNumber = 255;
+
+enum ProxyChoice { AutomaticChoice, NoProxyChoice, ManualChoice };
+constexpr std::array<int, 3> ProxyTypes = {0, 2, 1};
+
+constexpr std::array<uint32_t, 6> BarColors = {0x000000, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFFFFFF};
+
+std::string PortName(int number)
+{
+    return "COM" + std::to_string(number);
+}
+
+std::vector<std::string> PortNames(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
+                                   std::string_view leftOut)
+{
+    std::vector<std::string> names;
+    const int highest = std::min(highPort, MaxPortNumber);
+    if (showAllPorts) {
+        for (int n = 1; n <= highest; ++n)
+            names.push_back(PortName(n));
+        return names;
+    }
+    for (int n : probedPorts) {
+        std::string name = PortName(n);
+        if (n >= 1 && n <= highest && name != leftOut &&
+            std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
+template <typename Same>
+int SelectedIndex(const std::vector<std::string>& names, std::string_view current, Same same)
+{
+    if (names.empty())
+        return -1;
+    const auto found = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return same(n, current); });
+    return found == names.end() ? 0 : static_cast<int>(found - names.begin());
+}
+
+}
+
+int LimitBackupDays(long days)
+{
+    return static_cast<int>(std::clamp<long>(days, MinBackupDays, MaxBackupDays));
+}
+
+void ApplyConfigOkRules(CONFIG& config)
+{
+    config.BackupDays = LimitBackupDays(config.BackupDays);
+    if (EqualsIgnoringCase(config.ControlPort, config.CommPort))
+        config.ScanControlEnabled = false;
+}
+
+PortList DecodePortList(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
+                        std::string_view currentPort)
+{
+    PortList list;
+    list.Names = PortNames(showAllPorts, highPort, probedPorts, {});
+    list.Selected = SelectedIndex(list.Names, currentPort, [](std::string_view a, std::string_view b) { return a == b; });
+    list.RescanVisible = !showAllPorts;
+    return list;
+}
+
+PortList ControlPortList(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
+                         std::string_view decodePort, std::string_view currentPort)
+{
+    PortList list;
+    list.Names = PortNames(showAllPorts, highPort, probedPorts, decodePort);
+    list.Selected = SelectedIndex(list.Names, currentPort, EqualsIgnoringCase);
+    list.RescanEnabled = !showAllPorts;
+    list.ControlAllowed = !list.Names.empty();
+    return list;
+}
+
+int UnidenSpeedIndex(int speed)
+{
+    return ChoiceIndex(UnidenSpeedChoices, std::to_string(speed), UnidenSpeedFallback);
+}
+
+int GrantLogMaxIndex(int rows)
+{
+    return ChoiceIndex(GrantLogMaxChoices, std::to_string(rows), GrantLogMaxFallback);
+}
+
+std::optional<uint32_t> DecodeBarColor(int index)
+{
+    if (index < 1 || index > static_cast<int>(BarColors.size()))
+        return std::nullopt;
+    return BarColors[static_cast<size_t>(index) - 1];
+}
+
+int ProxyTypeOfChoice(int choice)
+{
+    return choice >= 0 && choice < static_cast<int>(ProxyTypes.size()) ? ProxyTypes[static_cast<size_t>(choice)] : 0;
+}
+
+int ProxyChoiceOfType(int proxyType)
+{
+    const auto found = std::find(ProxyTypes.begin(), ProxyTypes.end(), proxyType);
+    return found == ProxyTypes.end() ? AutomaticChoice : static_cast<int>(found - ProxyTypes.begin());
+}
+
+bool ProxyFieldsEnabled(int choice)
+{
+    return choice == ManualChoice;
+}
+
+std::string LatencyText(int milliseconds)
+{
+    return Format("%3d ms", milliseconds);
+}
+
+std::string QuietFrequencyText(double megahertz)
+{
+    return Format("%03.5f", megahertz);
+}
+
+int GrantFilterLevelValue(std::string_view text, int upDownPosition)
+{
+    const auto value = ParseDecimal(text);
+    return value && *value >= 1 && *value <= 99 ? static_cast<int>(*value) : upDownPosition;
+}
+
+bool UnidenSpeedEnabled(int scannerType)
+{
+    return scannerType == UnidenScannerType;
+}

@@ -1,0 +1,80 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CONFIG;
+
+// The configuration dialog's rules: what "Ok" corrects, the two serial port lists, the
+// list choices that fall back to a default, the bar colours and the proxy choice.
+
+inline constexpr std::array<const char*, 6> UnidenSpeedChoices = {"4800", "9600", "19200", "38400", "57600", "115200"};
+inline constexpr char UnidenSpeedFallback[] = "115200";
+inline constexpr std::array<const char*, 8> ControlSpeedChoices = {"1200",  "2400",  "9600",  "14400",
+                                                                   "19200", "38400", "57600", "115200"};
+inline constexpr std::array<const char*, 11> GrantLogMaxChoices = {"10", "20", "30", "40",  "50", "60",
+                                                                   "70", "80", "100", "150", "200"};
+inline constexpr char GrantLogMaxFallback[] = "20";
+inline constexpr std::array<const char*, 7> DecodeBarColorNames = {"Windows Default", "Black", "Red",  "Green",
+                                                                   "Yellow",          "Blue",  "White"};
+inline constexpr int UnidenScannerType = 2;
+
+// After the controls are copied back: backup days limited to 1..365; a control port that
+// is the decode port switches the second scanner off.
+void ApplyConfigOkRules(CONFIG& config);
+int LimitBackupDays(long days);
+
+// A serial port list as the dialog shows it.
+struct PortList
+{
+    std::vector<std::string> Names;
+    int Selected = -1; // -1 only for an empty list
+    bool RescanVisible = true;
+    bool RescanEnabled = true;
+    // The control list only: an empty list clears and disables "Enable control of Second Scanner".
+    bool ControlAllowed = true;
+};
+
+// probedPorts: the numbers of the ports present (the serial port enumeration up to
+// highPort); unused while showAllPorts lists "COM1".."COM<highPort>" unprobed.
+PortList DecodePortList(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
+                        std::string_view currentPort);
+// The same without the port chosen in the decode list (from probed ports only); its
+// "Rescan" stays visible, disabled while all ports are listed. Selection ignores case.
+PortList ControlPortList(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
+                         std::string_view decodePort, std::string_view currentPort);
+
+// The index of value in a fixed choice list, else of the fallback.
+template <size_t N>
+int ChoiceIndex(const std::array<const char*, N>& choices, std::string_view value, std::string_view fallback)
+{
+    int fallbackIndex = 0;
+    for (size_t i = 0; i < N; ++i) {
+        if (value == choices[i])
+            return static_cast<int>(i);
+        if (fallback == choices[i])
+            fallbackIndex = static_cast<int>(i);
+    }
+    return fallbackIndex;
+}
+int UnidenSpeedIndex(int speed);
+int GrantLogMaxIndex(int rows);
+
+// The receive-rate bar's colour for Global/DecodeBarColor; none for the system's own.
+std::optional<uint32_t> DecodeBarColor(int index);
+
+// The proxy radio buttons in their order ("Automatic", "No Proxy", "Manual Configuration")
+// against Proxy/Type (0 automatic, 1 manual, 2 none); an unknown type shows "Automatic".
+int ProxyTypeOfChoice(int choice);
+int ProxyChoiceOfType(int proxyType);
+bool ProxyFieldsEnabled(int choice);
+
+// Small handlers: the latency label "%3d ms", the quiet frequency "%03.5f", the grant
+// filter level field (1..99, else the up-down position), the Uniden speed list's state.
+std::string LatencyText(int milliseconds);
+std::string QuietFrequencyText(double megahertz);
+int GrantFilterLevelValue(std::string_view text, int upDownPosition);
+bool UnidenSpeedEnabled(int scannerType);
