@@ -15,11 +15,15 @@ constexpr int MaxDepth = 32;
 constexpr size_t MaxQuotedValue = 40;
 constexpr std::string_view XmlBlanks = " \t\r\n";
 
-std::string_view LocalName(const pugi::xml_node& node)
+std::string_view LocalName(std::string_view name)
 {
-    const std::string_view name = node.name();
     const auto colon = name.find(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string_view LocalName(const pugi::xml_node& node)
+{
+    return LocalName(node.name());
 }
 
 pugi::xml_node Child(const pugi::xml_node& node, std::string_view localName)
@@ -30,11 +34,11 @@ pugi::xml_node Child(const pugi::xml_node& node, std::string_view localName)
     return {};
 }
 
+// xsi:nil, or xsi:null of the 1999 schema that older toolkits write.
 bool IsNil(const pugi::xml_node& node)
 {
     for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-        std::string_view name = a.name();
-        name = name.substr(name.find(':') == std::string_view::npos ? 0 : name.find(':') + 1);
+        const std::string_view name = LocalName(a.name());
         const std::string_view value = a.value();
         if ((name == "nil" || name == "null") && (value == "true" || value == "1"))
             return true;
@@ -80,16 +84,16 @@ public:
 
     std::shared_ptr<const SoapValue> Decode(const pugi::xml_node& node, int depth)
     {
-        if (depth > MaxDepth) {
-            Fail(m_error, DirectoryErrorKind::Parse, "The answer is nested too deeply");
-            return nullptr;
-        }
+        if (depth > MaxDepth)
+            return TooDeep();
         const pugi::xml_attribute id = node.attribute("id");
         if (!id)
             return DecodeContent(node, depth);
         const std::string_view key = id.value();
+        // A shared value counts with its full height wherever it is used again, so that no
+        // chain of shared values grows past the limit either.
         if (const auto done = m_done.find(key); done != m_done.end())
-            return done->second;
+            return depth + done->second->Height > MaxDepth ? TooDeep() : done->second;
         if (!m_open.insert(key).second) {
             Fail(m_error, DirectoryErrorKind::Parse, "The answer refers to itself through \"" + std::string(key) + "\"");
             return nullptr;
@@ -102,6 +106,12 @@ public:
     }
 
 private:
+    std::shared_ptr<const SoapValue> TooDeep()
+    {
+        Fail(m_error, DirectoryErrorKind::Parse, "The answer is nested too deeply");
+        return nullptr;
+    }
+
     std::shared_ptr<const SoapValue> DecodeContent(const pugi::xml_node& node, int depth)
     {
         if (const pugi::xml_attribute href = node.attribute("href")) {
@@ -127,6 +137,7 @@ private:
                 auto member = Decode(child, depth + 1);
                 if (!member)
                     return nullptr;
+                value->Height = std::max(value->Height, member->Height + 1);
                 value->Members.emplace_back(LocalName(child), std::move(member));
             } else if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) {
                 value->Text += child.value();

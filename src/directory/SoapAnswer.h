@@ -45,6 +45,8 @@ struct SoapValue
     bool Nil = false;
     std::string Text;
     std::vector<std::pair<std::string, std::shared_ptr<const SoapValue>>> Members;
+    // Levels of values below this one.
+    int Height = 0;
 
     bool IsCompound() const { return !Members.empty(); }
 };

@@ -62,27 +62,6 @@ TEST(SoapAnswer, ReadsEachFormOfTheResult)
     }
 }
 
-TEST(SoapAnswer, ReadsSystemsAndTalkgroups)
-{
-    std::shared_ptr<const SoapValue> result;
-    DirectoryError error;
-    std::vector<TrsListDef> systems;
-    ASSERT_TRUE(DecodeAnswer(Answer("getTrsBySysid", System(2901, "County P25", "Springfield")), result, error));
-    ASSERT_TRUE(ReadTrsList(*result, systems, error));
-    ASSERT_EQ(systems.size(), 1u);
-    EXPECT_EQ(systems[0].sid, 2901);
-    EXPECT_EQ(systems[0].sName, "County P25");
-    EXPECT_EQ(systems[0].sCity, "Springfield");
-
-    std::vector<Talkgroup> talkgroups;
-    ASSERT_TRUE(DecodeAnswer(Answer("getTrsTalkgroups", Group(1001, "Fire Dispatch", "FD Disp")), result, error));
-    ASSERT_TRUE(ReadTalkgroups(*result, talkgroups, error));
-    ASSERT_EQ(talkgroups.size(), 1u);
-    EXPECT_EQ(talkgroups[0].tgDec, 1001);
-    EXPECT_EQ(talkgroups[0].tgDescr, "Fire Dispatch");
-    EXPECT_EQ(talkgroups[0].tgAlpha, "FD Disp");
-}
-
 TEST(SoapAnswer, ReportsFaultsAndBrokenAnswers)
 {
     using enum DirectoryErrorKind;
@@ -127,6 +106,11 @@ TEST(SoapAnswer, ReportsFaultsAndBrokenAnswers)
         {Answer("getTrsSites", "<item id=\"a\"/><item id=\"a\"/>"), Parse, "The answer holds the id \"a\" twice"},
         {Answer("getTrsSites", deep), Parse, "The answer is nested too deeply"},
         {Answer("getTrsSites", nested), Parse, "The answer is nested too deeply"},
+        // Each shared value alone is within the limit, but each one holds the one before.
+        {Answer("getTrsSites", "<a id=\"a\">" + nested.substr(0, 20 * 3) + nested.substr(nested.size() - 20 * 4) +
+                                   "</a><b id=\"b\">" + nested.substr(0, 20 * 3) + "<x href=\"#a\"/>" +
+                                   nested.substr(nested.size() - 20 * 4) + "</b>"),
+         Parse, "The answer is nested too deeply"},
     };
     for (const auto& c : cases) {
         std::vector<TrsSite> sites;
