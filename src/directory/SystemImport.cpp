@@ -124,7 +124,7 @@ void StoreTalkgroups(P25Class& model, const std::vector<Talkgroup>& talkgroups, 
     }
 }
 
-// Steps that ask the service; false once an error was shown.
+// The steps that ask the service; an error is shown and ends them.
 class ImportRun
 {
 public:
