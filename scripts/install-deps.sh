@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev)
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev libpugixml-dev)
 if [ "${ZEMBRANT_GUI:-0}" = 1 ]; then
     packages+=(qt6-base-dev qt6-serialport-dev libgl-dev xvfb xauth imagemagick fonts-dejavu-core)
 fi

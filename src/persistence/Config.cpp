@@ -14,6 +14,8 @@ namespace {
 constexpr char ColumnKeyPrefix[] = "Column";
 constexpr char DevelopmentAppKey[] = "19465073";
 constexpr int32_t MinTGTimeOut = 5;
+// "\xC2\xA4" is the sign "¤" in UTF-8.
+constexpr char EscapedPasswordMark[] = "\xC2\xA4";
 
 bool ReadYesNo(const IniFile& ini, std::string_view section, std::string_view key, bool defaultValue)
 {
@@ -413,28 +415,58 @@ std::string FormatColor(uint32_t color)
 
 std::string ScramblePassword(std::string_view password)
 {
-    const size_t n = std::min(password.size(), static_cast<size_t>(MaxPasswordLength));
+    password = password.substr(0, std::min(password.size(), static_cast<size_t>(MaxPasswordLength)));
+    // The shuffle and shift below only carry the characters 33..126. A password with any
+    // other byte is shuffled in an escaped form behind a mark that starts with a byte from
+    // 0xA2 up, which the old form never holds, so a stored old form keeps its meaning.
+    const bool plain = std::all_of(password.begin(), password.end(), [](char c) { return c >= 33 && c <= 126; });
+    std::string text;
+    for (const char c : password) {
+        if (plain || (c >= 33 && c <= 126 && c != '%'))
+            text += c;
+        else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+            text += escape;
+        }
+    }
+    const size_t n = text.size();
     std::string stored(n, '\0');
     for (size_t i = 0; i < n; ++i) {
         const size_t to = (i % 2 == 1) ? (i - 1) / 2 : n - 1 - i / 2;
-        unsigned int c = (static_cast<unsigned char>(password[i]) + 17u) % 256u;
+        unsigned int c = (static_cast<unsigned char>(text[i]) + 17u) % 256u;
         if (c > 126)
             c -= 94;
         stored[to] = static_cast<char>(c);
     }
-    return stored;
+    return plain ? stored : EscapedPasswordMark + stored;
 }
 
 std::string UnscramblePassword(std::string_view stored)
 {
-    const size_t n = std::min(stored.size(), static_cast<size_t>(MaxPasswordLength));
-    std::string password(n, '\0');
+    const bool escaped = stored.starts_with(EscapedPasswordMark);
+    stored = escaped ? stored.substr(std::string_view(EscapedPasswordMark).size())
+                     : stored.substr(0, std::min(stored.size(), static_cast<size_t>(MaxPasswordLength)));
+    const size_t n = stored.size();
+    std::string text(n, '\0');
     for (size_t i = 0; i < n; ++i) {
         const size_t from = (i % 2 == 1) ? (i - 1) / 2 : n - 1 - i / 2;
         unsigned int c = (static_cast<unsigned char>(stored[from]) + 256u - 17u) % 256u;
         if (c < 33)
             c += 94;
-        password[i] = static_cast<char>(c);
+        text[i] = static_cast<char>(c);
+    }
+    if (!escaped)
+        return text;
+    std::string password;
+    for (size_t i = 0; i < n && password.size() < static_cast<size_t>(MaxPasswordLength); ++i) {
+        unsigned int byte = 0;
+        if (text[i] == '%' && i + 2 < n && std::from_chars(&text[i + 1], &text[i + 3], byte, 16).ptr == &text[i + 3]) {
+            password += static_cast<char>(byte);
+            i += 2;
+        } else {
+            password += text[i];
+        }
     }
     return password;
 }

@@ -171,7 +171,8 @@ std::string FormatYesNo(bool value);
 uint32_t ParseColor(std::string_view text);
 std::string FormatColor(uint32_t color);
 
-// The stored form of a password. Works on the first MaxPasswordLength bytes; a blank
-// comes back as "~" and bytes outside 33..126 do not come back as they were.
+// The stored form of a password, of its first MaxPasswordLength bytes. A password of the
+// characters 33..126 keeps the form older versions wrote; any other comes back unchanged
+// through a marked form older versions never wrote.
 std::string ScramblePassword(std::string_view password);
 std::string UnscramblePassword(std::string_view stored);

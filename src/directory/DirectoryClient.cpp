@@ -1,0 +1,48 @@
+#include "directory/DirectoryClient.h"
+
+DirectoryClient::DirectoryClient(DirectoryExchange& exchange, std::string ns, AuthInfo auth)
+    : m_exchange(exchange), m_namespace(std::move(ns)), m_auth(std::move(auth))
+{
+}
+
+bool DirectoryClient::Call(std::string_view operation, const std::string& body,
+                           std::shared_ptr<const SoapValue>& result, DirectoryError& error)
+{
+    HttpAnswer answer;
+    std::string transportError;
+    if (!m_exchange.Post(SoapAction(m_namespace, operation), body, answer, transportError)) {
+        error = {DirectoryErrorKind::Transport, transportError};
+        return false;
+    }
+    const bool decoded = DecodeAnswer(answer.Body, result, error);
+    if (error.Kind == DirectoryErrorKind::Fault)
+        return false;
+    if (answer.Status < 200 || answer.Status > 299) {
+        error = {DirectoryErrorKind::Transport, "The server answered with HTTP status " + std::to_string(answer.Status)};
+        return false;
+    }
+    return decoded;
+}
+
+bool DirectoryClient::GetTrsBySysid(const std::string& sysid, std::vector<TrsListDef>& systems, DirectoryError& error)
+{
+    std::shared_ptr<const SoapValue> result;
+    return Call("getTrsBySysid", GetTrsBySysidRequest(m_namespace, sysid, m_auth), result, error) &&
+           ReadTrsList(*result, systems, error);
+}
+
+bool DirectoryClient::GetTrsSites(int sid, std::vector<TrsSite>& sites, DirectoryError& error)
+{
+    std::shared_ptr<const SoapValue> result;
+    return Call("getTrsSites", GetTrsSitesRequest(m_namespace, sid, m_auth), result, error) &&
+           ReadTrsSites(*result, sites, error);
+}
+
+bool DirectoryClient::GetTrsTalkgroups(int sid, int tgCid, int tgTag, int tgDec, std::vector<Talkgroup>& talkgroups,
+                                       DirectoryError& error)
+{
+    std::shared_ptr<const SoapValue> result;
+    return Call("getTrsTalkgroups", GetTrsTalkgroupsRequest(m_namespace, sid, tgCid, tgTag, tgDec, m_auth), result,
+                error) &&
+           ReadTalkgroups(*result, talkgroups, error);
+}
