@@ -14,6 +14,9 @@ namespace {
 constexpr char ColumnKeyPrefix[] = "Column";
 constexpr char DevelopmentAppKey[] = "19465073";
 constexpr int32_t MinTGTimeOut = 5;
+// Minutes, the range the configuration dialog offers.
+constexpr int32_t MinAutoSaveInterval = 1;
+constexpr int32_t MaxAutoSaveInterval = 60;
 
 bool ReadYesNo(const IniFile& ini, std::string_view section, std::string_view key, bool defaultValue)
 {
@@ -173,6 +176,8 @@ void LoadConfiguration(CONFIG& config, EXTRASETTINGS& extra)
     c.Height = config.Height;
     extra = EXTRASETTINGS{};
     IniFile ini(c.ConfigFile);
+    if (!ini.ReadError().empty())
+        extra.Warnings.push_back(ini.ReadError());
 
     if (ini.SectionExists("Protection"))
         c.LogProtectionData = ReadYesNo(ini, "Protection", "LogProtectionData", false);
@@ -200,7 +205,8 @@ void LoadConfiguration(CONFIG& config, EXTRASETTINGS& extra)
     c.MonitorThresholdLow = ini.ReadInteger("ScanControl", "MonitorThresholdLow", c.MonitorThresholdLow);
 
     c.AutoSaveEnabled = ReadYesNo(ini, "AutoSave", "Enabled", c.AutoSaveEnabled);
-    c.AutoSaveInterval = ini.ReadInteger("AutoSave", "Interval", c.AutoSaveInterval);
+    c.AutoSaveInterval =
+        std::clamp(ini.ReadInteger("AutoSave", "Interval", c.AutoSaveInterval), MinAutoSaveInterval, MaxAutoSaveInterval);
     c.DataSaveOnDecodeStop = ReadYesNo(ini, "AutoSave", "DataSaveOnDecodeStop", c.DataSaveOnDecodeStop);
     c.DataSaveOnExit = ReadYesNo(ini, "AutoSave", "DataSaveOnExit", c.DataSaveOnExit);
     c.LogSaveOnDecodeStop = ReadYesNo(ini, "AutoSave", "LogSaveOnDecodeStop", c.LogSaveOnDecodeStop);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 #include "model/Locks.h"
 #include "persistence/Config.h"
@@ -24,6 +25,7 @@ constexpr int HighestChannelNumber = 0xFFF;
 // Tower keys of this length are "%03d%03d"; longer digit strings are not keys at all.
 constexpr size_t TowerKeyLength = 6;
 constexpr size_t LongestTowerKey = 9;
+const std::string VersionLineUnreadable = "its \"FileVersion:\" line cannot be read";
 
 // Files up to version 4 ran priorities from 1 (lowest) to 6 (highest).
 int ConvertedPriority(int priority)
@@ -52,23 +54,27 @@ uint8_t ByteValue(std::string_view text)
 }
 
 // Calls take(version, fields, count) for each line of a talkgroup or radio file that has
-// at least four fields; a file without a "FileVersion:" line is version 1.
+// at least four fields; a file without a "FileVersion:" line is version 1. False when a
+// version line cannot be read: nothing after it is in a known layout, so it is not read.
 template <typename Take>
-void ForEachRecord(std::string_view text, Take&& take)
+bool ForEachRecord(std::string_view text, Take&& take)
 {
     int version = 1;
     std::vector<std::string> fields;
     ForEachLine(text, LineLimit, [&](std::string_view line) {
-        if (const int v = FileVersionOf(line); v >= 0)
+        if (version == UnreadableVersion)
+            return;
+        if (const int v = FileVersionOf(line); v != -1)
             version = v;
         else if (const int n = SplitCsvLine(line, fields); n >= 4)
             take(version, fields, n);
     });
+    return version != UnreadableVersion;
 }
 
-void ReadTalkgroups(P25Class& model, std::string_view text)
+bool ReadTalkgroups(P25Class& model, std::string_view text)
 {
-    ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
+    return ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
         const int id = LeadingInt32(f[0], -1);
         if (id < 1 || id > HighestTalkgroup)
             return;
@@ -76,11 +82,11 @@ void ReadTalkgroups(P25Class& model, std::string_view text)
         int priority = first ? FirstVersionPriority : LeadingInt32(f[1], FirstVersionPriority);
         if (version <= 4)
             priority = ConvertedPriority(priority);
-        const std::string description = WithoutTrailingBlanks(first ? f[1] : f[2]);
-        const int64_t lastSeen = LeadingInteger(first ? f[2] : f[3]);
+        const std::string description = WithoutTrailingBlanks(PrintableText(first ? f[1] : f[2]));
+        const int64_t lastSeen = FileTime(first ? f[2] : f[3]);
         const bool hasColors = version >= 4 && n > 8;
         model.SetTalkgroup(id, description, lastSeen, static_cast<uint8_t>(std::clamp(priority, 0, LowestPriority)), 0);
-        model.SetTalkgroupFirstSeen(id, hasColors ? LeadingInteger(f[5]) : 0);
+        model.SetTalkgroupFirstSeen(id, hasColors ? FileTime(f[5]) : 0);
         model.SetTalkgroupColors(id, hasColors ? ParseColor(f[7]) : 0, hasColors ? ParseColor(f[8]) : 0);
         if (version >= 6) {
             if (n > 9 && f[9] == "Y")
@@ -91,14 +97,14 @@ void ReadTalkgroups(P25Class& model, std::string_view text)
     });
 }
 
-void ReadRadios(P25Class& model, std::string_view text)
+bool ReadRadios(P25Class& model, std::string_view text)
 {
-    ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
+    return ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
         const int64_t id = version <= 1 ? LeadingHex(f[0]) : LeadingInteger(f[0]);
         if (id < 1 || id > INT32_MAX)
             return;
         const int radio = static_cast<int>(id);
-        if (!model.SetRadio(radio, f[1], LeadingInteger(f[2])))
+        if (!model.SetRadio(radio, PrintableText(f[1]), FileTime(f[2])))
             return;
         const bool hasColors = version >= 4 && n > 5;
         model.SetRadioColors(radio, hasColors ? ParseColor(f[4]) : 0, hasColors ? ParseColor(f[5]) : 0);
@@ -171,7 +177,7 @@ void ReadCallSignLine(P25Class& model, std::string_view line)
     const size_t colon = line.find(':');
     if (!StartsWithIgnoringCase(line, "Call Sign(s)") || colon == std::string_view::npos)
         return;
-    std::string list = WithoutTrailingBlanks(std::string(line.substr(colon + 1)));
+    std::string list = WithoutTrailingBlanks(PrintableText(line.substr(colon + 1)));
     list.erase(0, std::min(list.find_first_not_of(" \t"), list.size()));
     if (list == "Unknown")
         return;
@@ -248,16 +254,17 @@ bool P25Class::LoadSystemFolder()
     const std::string folder = SystemFolderPath(m_dataFolder, m_sysInfo.SysId);
     if (!IsDirectory(folder))
         return false;
+    std::erase_if(m_unreadableFiles, [&folder](const std::string& path) { return path.starts_with(folder); });
     ReadSystemIni(folder + SystemIniName);
     {
         NamedLockGuard filters(Locks::AFILTER);
         m_filtersChanged = true;
     }
     std::string text;
-    if (ReadFileText(folder + TalkgroupFileName, text))
-        ReadTalkgroups(*this, text);
-    if (ReadFileText(folder + RadioFileName, text))
-        ReadRadios(*this, text);
+    if (ReadSystemFile(folder + TalkgroupFileName, text) && !ReadTalkgroups(*this, text))
+        NoteUnreadable(folder + TalkgroupFileName, VersionLineUnreadable);
+    if (ReadSystemFile(folder + RadioFileName, text) && !ReadRadios(*this, text))
+        NoteUnreadable(folder + RadioFileName, VersionLineUnreadable);
     ReadTowerFile(TowerFilePath(folder, m_sysInfo), LineLimit);
     return true;
 }
@@ -279,12 +286,38 @@ bool P25Class::LoadTowerFile()
     return true;
 }
 
+void P25Class::NoteUnreadable(const std::string& path, const std::string& reason)
+{
+    if (std::find(m_unreadableFiles.begin(), m_unreadableFiles.end(), path) == m_unreadableFiles.end())
+        m_unreadableFiles.push_back(path);
+    m_fileWarnings.push_back(reason.starts_with("Cannot ") ? reason : "Cannot read \"" + path + "\": " + reason);
+}
+
+bool P25Class::ReadSystemFile(const std::string& path, std::string& text)
+{
+    std::string error;
+    const ReadOutcome outcome = ReadRegularFile(path, text, error);
+    if (outcome == ReadOutcome::Refused)
+        NoteUnreadable(path, error);
+    return outcome == ReadOutcome::Read;
+}
+
+std::vector<std::string> P25Class::TakeFileWarnings()
+{
+    NamedLockGuard files(Locks::FILELOCK);
+    return std::exchange(m_fileWarnings, {});
+}
+
 void P25Class::ReadSystemIni(const std::string& path)
 {
+    const IniFile ini(path);
+    if (!ini.ReadError().empty()) {
+        NoteUnreadable(path, ini.ReadError());
+        return;
+    }
     if (!FileExists(path))
         return;
-    const IniFile ini(path);
-    SetSystemDescription(FromIniText(ini.ReadString("System", "Description", "")));
+    SetSystemDescription(PrintableText(FromIniText(ini.ReadString("System", "Description", ""))));
 
     ClearTowers();
     std::vector<std::string> keys = ini.ReadSection("Towers");
@@ -294,7 +327,7 @@ void P25Class::ReadSystemIni(const std::string& path)
         int site = 0;
         if (!ParseTowerKey(key, rfss, site))
             continue;
-        const std::string description = FromIniText(ini.ReadString("Towers", key, ""));
+        const std::string description = PrintableText(FromIniText(ini.ReadString("Towers", key, "")));
         if (rfss == m_sysInfo.RfssId && site == m_sysInfo.SiteId)
             SetSiteDescription(description);
         else
@@ -342,14 +375,17 @@ void P25Class::ReadSystemIni(const std::string& path)
 void P25Class::ReadTowerFile(const std::string& path, size_t lineLimit)
 {
     AddCallSign("CLEAR");
+    std::erase(m_unreadableFiles, path);
     std::string text;
-    if (ReadFileText(path, text)) {
+    if (ReadSystemFile(path, text)) {
         enum class Part { None, TowerInfo, Tables, Frequencies };
         Part part = Part::None;
         int version = 0;
         std::vector<std::string> f;
         ForEachLine(text, lineLimit, [&](std::string_view line) {
-            if (const int v = FileVersionOf(line); v >= 0) {
+            if (version == UnreadableVersion)
+                return;
+            if (const int v = FileVersionOf(line); v != -1) {
                 version = v;
                 return;
             }
@@ -370,6 +406,8 @@ void P25Class::ReadTowerFile(const std::string& path, size_t lineLimit)
             case Part::None: break;
             }
         });
+        if (version == UnreadableVersion)
+            NoteUnreadable(path, VersionLineUnreadable);
     }
     SetChannelsChanged();
 }

@@ -25,7 +25,7 @@ namespace {
 
 std::tm LocalTime(int64_t secondsSince1970)
 {
-    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
+    const std::time_t t = static_cast<std::time_t>(PrintableTime(secondsSince1970));
     std::tm parts{};
     localtime_r(&t, &parts);
     return parts;
@@ -37,7 +37,7 @@ std::string LocalTimeText(int64_t secondsSince1970)
 {
     const std::tm t = LocalTime(secondsSince1970);
     char text[48];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900,
+    std::snprintf(text, sizeof text, "%02d/%02d/%04lld %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900LL,
                   t.tm_hour, t.tm_min, t.tm_sec);
     return text;
 }
@@ -47,5 +47,13 @@ std::string LocalClockText(int64_t secondsSince1970)
     const std::tm t = LocalTime(secondsSince1970);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+std::string LocalDateStamp(int64_t secondsSince1970)
+{
+    const std::tm t = LocalTime(secondsSince1970);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld%02d%02d", t.tm_year + 1900LL, t.tm_mon + 1, t.tm_mday);
     return text;
 }
