@@ -469,7 +469,7 @@ private:
     void ReadSystemIni(const std::string& path);
     void ReadTowerFile(const std::string& path, size_t lineLimit);
     bool ReadSystemFile(const std::string& path, std::string& text);
-    void NoteUnreadable(const std::string& path, const std::string& reason);
+    void NoteUnreadable(const std::string& path, const std::string& warning);
     bool KeepUnreadableAside(const std::string& path, std::vector<std::string>& failures);
     // Under FILELOCK: files of the loaded folder that could not be read (kept aside
     // before a save replaces them) and the warnings not yet taken.

@@ -25,7 +25,13 @@ constexpr int HighestChannelNumber = 0xFFF;
 // Tower keys of this length are "%03d%03d"; longer digit strings are not keys at all.
 constexpr size_t TowerKeyLength = 6;
 constexpr size_t LongestTowerKey = 9;
-const std::string VersionLineUnreadable = "its \"FileVersion:\" line cannot be read";
+// Warnings wait for a front end to take them; one that never does keeps only the first.
+constexpr size_t MostFileWarnings = 100;
+
+std::string VersionWarning(const std::string& path)
+{
+    return "Cannot read \"" + path + "\": its \"FileVersion:\" line cannot be read";
+}
 
 // Files up to version 4 ran priorities from 1 (lowest) to 6 (highest).
 int ConvertedPriority(int priority)
@@ -262,9 +268,9 @@ bool P25Class::LoadSystemFolder()
     }
     std::string text;
     if (ReadSystemFile(folder + TalkgroupFileName, text) && !ReadTalkgroups(*this, text))
-        NoteUnreadable(folder + TalkgroupFileName, VersionLineUnreadable);
+        NoteUnreadable(folder + TalkgroupFileName, VersionWarning(folder + TalkgroupFileName));
     if (ReadSystemFile(folder + RadioFileName, text) && !ReadRadios(*this, text))
-        NoteUnreadable(folder + RadioFileName, VersionLineUnreadable);
+        NoteUnreadable(folder + RadioFileName, VersionWarning(folder + RadioFileName));
     ReadTowerFile(TowerFilePath(folder, m_sysInfo), LineLimit);
     return true;
 }
@@ -286,11 +292,12 @@ bool P25Class::LoadTowerFile()
     return true;
 }
 
-void P25Class::NoteUnreadable(const std::string& path, const std::string& reason)
+void P25Class::NoteUnreadable(const std::string& path, const std::string& warning)
 {
     if (std::find(m_unreadableFiles.begin(), m_unreadableFiles.end(), path) == m_unreadableFiles.end())
         m_unreadableFiles.push_back(path);
-    m_fileWarnings.push_back(reason.starts_with("Cannot ") ? reason : "Cannot read \"" + path + "\": " + reason);
+    if (m_fileWarnings.size() < MostFileWarnings)
+        m_fileWarnings.push_back(warning);
 }
 
 bool P25Class::ReadSystemFile(const std::string& path, std::string& text)
@@ -407,7 +414,7 @@ void P25Class::ReadTowerFile(const std::string& path, size_t lineLimit)
             }
         });
         if (version == UnreadableVersion)
-            NoteUnreadable(path, VersionLineUnreadable);
+            NoteUnreadable(path, VersionWarning(path));
     }
     SetChannelsChanged();
 }

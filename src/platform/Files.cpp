@@ -328,7 +328,9 @@ bool KeepAside(const std::string& path, std::string& keptAs, std::string& error)
         return true;
     constexpr int Tries = 100;
     for (int i = 1; i <= Tries; ++i) {
-        keptAs = path + ".unreadable" + (i == 1 ? std::string() : "-" + std::to_string(i));
+        keptAs = path + ".unreadable";
+        if (i > 1)
+            keptAs.append("-").append(std::to_string(i));
         struct stat status{};
         if (::lstat(keptAs.c_str(), &status) == 0)
             continue;
@@ -406,9 +408,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
 
 bool CopyFileOver(const std::string& from, const std::string& to, std::string& error)
 {
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe put in place of the source would block the copy for ever.
+    const int source = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (source < 0) {
         error = FailureText("read", from, errno);
+        return false;
+    }
+    if (struct stat status{}; ::fstat(source, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(source);
+        error = RefusalText("read", from, "not a regular file");
         return false;
     }
     int readFailure = 0;
