@@ -104,8 +104,12 @@ bool P25Class::SetIdentifierTable(int identifier, const IDENTABLE& entry)
     SetFrequencyRules();
     if (m_idenTablesChanged) {
         NamedLockGuard channels(Locks::FREQUENCY);
-        for (int i = 0; i < m_channelCount; ++i)
-            m_channels[i].Frequency = ChannelFrequency(m_channels[i].Channel);
+        for (int i = 0; i < m_channelCount; ++i) {
+            FreqInfo& row = m_channels[i];
+            row.Frequency = ChannelFrequency(row.Channel);
+            row.InputFrequency = row.InputExplicit ? ChannelFrequencyEx(row.InputChannel, true)
+                                                   : ChannelFrequencyEx(row.Channel, false);
+        }
         m_channelsChanged = 1;
     }
     return stored;

@@ -1,7 +1,9 @@
 #include "model/P25Class.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -25,6 +27,7 @@ constexpr int HighestChannelNumber = 0xFFF;
 // Tower keys of this length are "%03d%03d"; longer digit strings are not keys at all.
 constexpr size_t TowerKeyLength = 6;
 constexpr size_t LongestTowerKey = 9;
+constexpr int HighestTowerNumber = 999;
 // Warnings wait for a front end to take them; one that never does keeps only the first.
 constexpr size_t MostFileWarnings = 100;
 
@@ -174,7 +177,8 @@ bool ParseTowerKey(std::string_view key, int& rfss, int& site)
         rfss = static_cast<int>(value / 100);
         site = static_cast<int>(value % 100);
     }
-    return true;
+    // A larger RFSS could not be written back in the six-digit form.
+    return rfss <= HighestTowerNumber;
 }
 
 // "Call Sign(s)          : KA1234 WB5678"; the other lines of the part are for people.
@@ -198,6 +202,29 @@ void ReadCallSignLine(P25Class& model, std::string_view line)
     }
 }
 
+// A table value in MHz; one beyond any radio band is a damaged field and reads as 0, so
+// that what is written back stays a short number.
+double TableNumber(std::string_view text)
+{
+    constexpr double Largest = 1e9;
+    const double value = LeadingDouble(text);
+    return std::abs(value) < Largest ? value : 0.0;
+}
+
+// 0 assumed, 1 manual, 2 confirmed; the tower file writes any other as assumed.
+uint8_t SourceValue(std::string_view text)
+{
+    const uint8_t source = ByteValue(text);
+    return source <= 2 ? source : 0;
+}
+
+std::string FiveDecimals(double value)
+{
+    char text[400];
+    std::snprintf(text, sizeof text, "%3.5f", value);
+    return text;
+}
+
 // "%02d,%3.5f,%3.5f,%3.5f,\"%s\",%3.5f,%d": index (hexadecimal before version 3), base,
 // spacing, TX offset, source, bandwidth and, from version 6, slots.
 void ReadTableLine(P25Class& model, std::string_view line, int version, std::vector<std::string>& f)
@@ -209,13 +236,23 @@ void ReadTableLine(P25Class& model, std::string_view line, int version, std::vec
     if (index < 0 || index >= MaxIdentifierTables)
         return;
     IDENTABLE entry;
-    entry.Base = LeadingDouble(f[1]);
-    entry.Spacing = LeadingDouble(f[2]);
-    entry.TxOffset = LeadingDouble(f[3]);
+    entry.Base = TableNumber(f[1]);
+    entry.Spacing = TableNumber(f[2]);
+    entry.TxOffset = TableNumber(f[3]);
     entry.Source = f[4] == "Confirmed" ? 2 : f[4] == "Manual" ? 1 : 0;
-    entry.Bandwidth = LeadingDouble(f[5]);
+    entry.Bandwidth = TableNumber(f[5]);
     entry.Slots = version >= 6 && n > 6 ? ByteValue(f[6]) : 1;
-    model.SetIdentifierTable(static_cast<int>(index), entry);
+    // The tower file keeps five decimals, System.ini six: a value that System.ini gave and
+    // that reads the same with five stays as System.ini had it.
+    std::array<IDENTABLE, MaxIdentifierTables> tables{};
+    model.CopyIdentifierTables(tables.data(), MaxIdentifierTables);
+    const IDENTABLE& known = tables[static_cast<size_t>(index)];
+    for (auto field : {&IDENTABLE::Base, &IDENTABLE::Spacing, &IDENTABLE::TxOffset, &IDENTABLE::Bandwidth})
+        if (FiveDecimals(known.*field) == FiveDecimals(entry.*field))
+            entry.*field = known.*field;
+    // The same table again is no news from the site: it replaces no assumed table.
+    if (entry != known)
+        model.SetIdentifierTable(static_cast<int>(index), entry);
 }
 
 // Channel, usage letters, frequency, input channel, then by version: hits (5 and 6), or
@@ -367,11 +404,11 @@ void P25Class::ReadSystemIni(const std::string& path)
             if (n < 3)
                 continue;
             f.resize(6);
-            m_idenTables[i] = IDENTABLE{.Base = LeadingDouble(f[0]),
-                                        .TxOffset = LeadingDouble(f[3]),
-                                        .Spacing = LeadingDouble(f[1]),
-                                        .Bandwidth = LeadingDouble(f[2]),
-                                        .Source = ByteValue(f[5]),
+            m_idenTables[i] = IDENTABLE{.Base = TableNumber(f[0]),
+                                        .TxOffset = TableNumber(f[3]),
+                                        .Spacing = TableNumber(f[1]),
+                                        .Bandwidth = TableNumber(f[2]),
+                                        .Source = SourceValue(f[5]),
                                         .Slots = ByteValue(f[4])};
             m_idenTablesChanged = 1;
         }

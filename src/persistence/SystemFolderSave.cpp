@@ -40,7 +40,15 @@ void AppendFormat(std::string& out, const char* format, Values... values)
 {
     char text[256];
     const int n = std::snprintf(text, sizeof text, format, values...);
-    out.append(text, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof text) - 1)));
+    if (n < static_cast<int>(sizeof text)) {
+        out.append(text, static_cast<size_t>(std::max(n, 0)));
+        return;
+    }
+    // A number of 300 digits from a damaged file is written whole, so that it reads back.
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, format, values...);
+    out.resize(at + static_cast<size_t>(n));
 }
 
 std::string Formatted(const char* format, auto... values)

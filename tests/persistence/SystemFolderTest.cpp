@@ -800,3 +800,39 @@ TEST_F(SystemFolderTest, SaveRemovesWhatAKilledSaveLeftBehind)
     EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"Radios.txt", "System.ini", "TalkGroups.txt",
                                                                "Tower001003.txt"}));
 }
+
+TEST_F(SystemFolderTest, WhatASaveWroteLoadsAndSavesTheSameAgain)
+{
+    const std::string tables = "FileVersion:8\r\n-Tables\r\n";
+    const struct
+    {
+        const char* Case;
+        std::string Ini;
+        std::string Tower;
+    } cases[] = {
+        {"unknown source", "[Tables]\r\nTable1=\"762.00625\",\"0.00625\",\"0.0125\",\"30\",\"1\",\"255\"\r\n", ""},
+        {"manual beside assumed", "[Tables]\r\nTable1=\"762.00625\",\"0.00625\",\"0.0125\",\"30\",\"1\",\"1\"\r\n", ""},
+        {"six decimals", "", tables + "01,762.006251,0.00625,30.000165,\"Manual\",0.0125,1\r\n"},
+        {"input channel before its table",
+         "[Tables]\r\nTable1=\"762.00625\",\"0.00625\",\"0.0125\",\"30\",\"1\",\"2\"\r\n",
+         "FileVersion:8\r\n-Frequencies\r\n\"01-0165\",\"v\",0,\"01-0200\",0,1,0\r\n-Tables\r\n"
+         "01,77.00625,0.00625,30,\"Confirmed\",0.0125,1\r\n"},
+        {"RFSS beyond three digits", "[Towers]\r\n123456789=Far\r\n0305=Near\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(Folder());
+        WriteText(Folder() + "System.ini", c.Ini);
+        WriteText(Folder() + "Tower001003.txt", c.Tower);
+        std::map<std::string, std::string> once;
+        for (int round = 0; round < 2; ++round) {
+            std::string error;
+            ASSERT_TRUE(Reload(true)->SaveSystemFolder(error)) << error;
+            for (const std::string name : FolderFiles) {
+                if (round == 0)
+                    once[name] = ReadText(Folder() + name);
+                else
+                    EXPECT_EQ(ReadText(Folder() + name), once[name]) << c.Case << ": " << name;
+            }
+        }
+    }
+}

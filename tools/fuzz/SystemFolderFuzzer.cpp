@@ -104,8 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::array<std::string, 4> twice = LoadAndSave(second);
     for (size_t i = 0; i < once.size(); ++i) {
         if (once[i] != twice[i]) {
-            std::fprintf(stderr, "%s differs after a second load and save:\n--- first\n%s\n--- second\n%s\n", Files[i],
-                         once[i].c_str(), twice[i].c_str());
+            // The first line that differs.
+            size_t at = 0;
+            while (at < once[i].size() && at < twice[i].size() && once[i][at] == twice[i][at])
+                ++at;
+            const size_t line = once[i].rfind('\n', at == 0 ? 0 : at - 1);
+            const size_t from = line == std::string::npos ? 0 : line + 1;
+            std::fprintf(stderr, "%s differs after a second load and save:\n--- first\n%.200s\n--- second\n%.200s\n",
+                         Files[i], once[i].c_str() + from, twice[i].c_str() + std::min(from, twice[i].size()));
             std::abort();
         }
     }
