@@ -87,8 +87,9 @@ void BM_HugeSystemIni(benchmark::State& state)
             ini += "Filter" + std::to_string(i) + "=1," + std::to_string(i) + "," + std::to_string(i + 1) + "\r\n";
     } else {
         ini += "[Towers]\r\n";
+        // "%03d%03d": RFSS i / 1000, site i % 1000.
         for (int i = 0; i < IniKeys; ++i)
-            ini += std::to_string(1000000 + i) + "=Tower " + std::to_string(i) + "\r\n";
+            ini += std::to_string(1000000 + i).substr(1) + "=Tower " + std::to_string(i) + "\r\n";
     }
     WriteText(data / "System1A4/System.ini", ini);
     P25Class model(clock);
