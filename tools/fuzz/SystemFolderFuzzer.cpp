@@ -27,12 +27,20 @@ struct Side
 {
     std::string Data;
     std::unique_ptr<P25Class> Model;
+
+    ~Side()
+    {
+        std::error_code ignored;
+        if (!Data.empty())
+            std::filesystem::remove_all(Data, ignored);
+    }
 };
 
 // A folder on tmpfs when there is one: every save syncs its files.
 std::string ScratchFolder()
 {
-    std::string name = (std::filesystem::exists("/dev/shm") ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string())
+    const bool shm = std::filesystem::exists("/dev/shm");
+    std::string name = (shm ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string())
         + "/zembrant-fuzz-XXXXXX";
     if (!mkdtemp(name.data()))
         std::abort();
