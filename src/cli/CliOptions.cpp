@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "input/InputNames.h"
+#include "platform/Clock.h"
 
 const char* const CliUsage =
     "Usage: zembrant-cli replay FILE [--format KIND] [options]\n"
@@ -44,7 +45,7 @@ const char* const CliUsage =
 namespace {
 
 // 12/31/9999 23:59:59 UTC.
-constexpr int64_t LastClockStart = 253402300799;
+constexpr int64_t LastClockStart = LatestPrintableTime;
 
 constexpr LogKind SavedLogs[] = {LogKind::Affiliations, LogKind::GrantTrace,  LogKind::OtherEvents,
                                  LogKind::PatchLog,     LogKind::UnknownPackets, LogKind::PacketDump,

@@ -127,6 +127,8 @@ public:
         m_config.ConfigFile = configFile;
         m_config.DataFolder = dataDir;
         LoadConfiguration(m_config, m_extra);
+        for (const std::string& warning : m_extra.Warnings)
+            Fail("warning: " + warning);
         m_config.DataFolder = dataDir;
         if (m_options.Logs)
             ApplyLogChoice(m_config, *m_options.Logs);
@@ -177,6 +179,7 @@ public:
         replay.Start(false);
         auto nextProgress = start + ProgressInterval;
         while (!ended) {
+            ShowFileWarnings();
             std::this_thread::sleep_for(EndPollInterval);
             if (g_stopRequested)
                 replay.RequestStop();
@@ -236,6 +239,7 @@ public:
         auto nextSave = start + AutoSaveInterval;
         const RefreshCycle::Inputs inputs{true, -1, m_config.PsrDumpVisible};
         while (!g_stopRequested) {
+            ShowFileWarnings();
             std::this_thread::sleep_for(RefreshInterval);
             m_refresh.RunCycle(inputs);
             const auto now = std::chrono::steady_clock::now();
@@ -297,6 +301,13 @@ private:
         std::fflush(stderr);
     }
 
+    // Folder files that could not be understood, loaded on the processing thread.
+    void ShowFileWarnings()
+    {
+        for (const std::string& warning : m_model.TakeFileWarnings())
+            Fail("warning: " + warning);
+    }
+
     int Finish(bool summary = true)
     {
         m_refresh.DrainLogs();
@@ -313,6 +324,7 @@ private:
                 result = 1;
             }
         }
+        ShowFileWarnings();
         if (summary && m_options.Json)
             std::cout << SummaryJson(m_model, m_counters);
         else if (summary && !m_options.Quiet)

@@ -87,10 +87,11 @@ bool P25Class::SetIdentifierTable(int identifier, const IDENTABLE& entry)
     if (identifier < 0 || identifier >= MaxIdentifierTables)
         return false;
     NamedLockGuard guard(Locks::BSOLOCK);
-    // Assumed tables only stand in until the site sends a table of its own.
+    // Assumed tables only stand in until the site sends a table of its own (or the user
+    // enters one); an assumed table read back from a file replaces none of them.
     const IDENTABLE cleared{0.0, 0.0, 0.0, 0.0, SourceAssumed, 1};
     for (auto& table : m_idenTables) {
-        if (table.Source == SourceAssumed && table != cleared) {
+        if (entry.Source != SourceAssumed && table.Source == SourceAssumed && table != cleared) {
             table = cleared;
             m_idenTablesChanged = 1;
         }
@@ -104,8 +105,12 @@ bool P25Class::SetIdentifierTable(int identifier, const IDENTABLE& entry)
     SetFrequencyRules();
     if (m_idenTablesChanged) {
         NamedLockGuard channels(Locks::FREQUENCY);
-        for (int i = 0; i < m_channelCount; ++i)
-            m_channels[i].Frequency = ChannelFrequency(m_channels[i].Channel);
+        for (int i = 0; i < m_channelCount; ++i) {
+            FreqInfo& row = m_channels[i];
+            row.Frequency = ChannelFrequency(row.Channel);
+            row.InputFrequency = row.InputExplicit ? ChannelFrequencyEx(row.InputChannel, true)
+                                                   : ChannelFrequencyEx(row.Channel, false);
+        }
         m_channelsChanged = 1;
     }
     return stored;

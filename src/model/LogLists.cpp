@@ -120,12 +120,8 @@ void LogList::DropOldest()
 std::string LogList::FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now)
 {
     std::string name = Format("System%03X/", site.SysId);
-    if (includeDate) {
-        const std::time_t t = static_cast<std::time_t>(now);
-        std::tm parts{};
-        localtime_r(&t, &parts);
-        name += Format("%04d%02d%02d-", parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
-    }
+    if (includeDate)
+        name += LocalDateStamp(now) + "-";
     name += Format("%s-%d%02d.%s", BaseName(kind), site.RfssId, site.SiteId, IsCsv(kind) ? "csv" : "txt");
     return name;
 }
@@ -198,24 +194,14 @@ bool LogList::Save(const std::string& dataFolder, const LOGSITE& current, bool i
             ok = false;
             continue;
         }
-        std::FILE* file = std::fopen(path.c_str(), "ab");
-        if (!file) {
-            error = Format("Cannot write \"%s\": %s", path.c_str(), std::strerror(errno));
-            ok = false;
-            continue;
-        }
         std::string text;
-        if (std::ftell(file) == 0 && HeaderLine(m_kind))
-            text = std::string(HeaderLine(m_kind)) + "\r\n";
-        text.reserve(text.size() + rows.size() * 96);
+        text.reserve(rows.size() * 96);
         for (const LogRow* row : rows) {
             AppendFileLine(text, m_kind, *row);
             text += "\r\n";
         }
-        const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        const int savedErrno = errno;
-        if (std::fclose(file) != 0 || !written) {
-            error = Format("Cannot write \"%s\": %s", path.c_str(), std::strerror(written ? errno : savedErrno));
+        const char* header = HeaderLine(m_kind);
+        if (!AppendToFile(path, header ? std::string(header) + "\r\n" : std::string(), text, error)) {
             ok = false;
             continue;
         }

@@ -289,6 +289,9 @@ public:
     bool SaveSystemFolder(std::string& error);
     bool LoadSystemFolder();
     bool LoadTowerFile();
+    // What the loads and saves have to tell since the last call, one line each: a file
+    // that could not be read, and where such a file was kept when a save took its place.
+    std::vector<std::string> TakeFileWarnings();
 
     // Manufacturer names of the vendor table.
     static const char* ManufacturerName(int mfid);
@@ -478,6 +481,13 @@ private:
     // System folder files.
     void ReadSystemIni(const std::string& path);
     void ReadTowerFile(const std::string& path, size_t lineLimit);
+    bool ReadSystemFile(const std::string& path, std::string& text);
+    void NoteUnreadable(const std::string& path, const std::string& warning);
+    bool KeepUnreadableAside(const std::string& path, std::vector<std::string>& failures);
+    // Under FILELOCK: files of the loaded folder that could not be read (kept aside
+    // before a save replaces them) and the warnings not yet taken.
+    std::vector<std::string> m_unreadableFiles;
+    std::vector<std::string> m_fileWarnings;
 
     // Log queues.
     bool LogAffiliation(char kind, int radio, const std::string& text, int talkgroup);

@@ -16,6 +16,9 @@ constexpr char DevelopmentAppKey[] = "19465073";
 constexpr int32_t MinTGTimeOut = 5;
 // "\xC2\xA4" is the sign "¤" in UTF-8.
 constexpr char EscapedPasswordMark[] = "\xC2\xA4";
+// Minutes, the range the configuration dialog offers.
+constexpr int32_t MinAutoSaveInterval = 1;
+constexpr int32_t MaxAutoSaveInterval = 60;
 
 bool ReadYesNo(const IniFile& ini, std::string_view section, std::string_view key, bool defaultValue)
 {
@@ -175,6 +178,8 @@ void LoadConfiguration(CONFIG& config, EXTRASETTINGS& extra)
     c.Height = config.Height;
     extra = EXTRASETTINGS{};
     IniFile ini(c.ConfigFile);
+    if (!ini.ReadError().empty())
+        extra.Warnings.push_back(ini.ReadError());
 
     if (ini.SectionExists("Protection"))
         c.LogProtectionData = ReadYesNo(ini, "Protection", "LogProtectionData", false);
@@ -202,7 +207,8 @@ void LoadConfiguration(CONFIG& config, EXTRASETTINGS& extra)
     c.MonitorThresholdLow = ini.ReadInteger("ScanControl", "MonitorThresholdLow", c.MonitorThresholdLow);
 
     c.AutoSaveEnabled = ReadYesNo(ini, "AutoSave", "Enabled", c.AutoSaveEnabled);
-    c.AutoSaveInterval = ini.ReadInteger("AutoSave", "Interval", c.AutoSaveInterval);
+    c.AutoSaveInterval =
+        std::clamp(ini.ReadInteger("AutoSave", "Interval", c.AutoSaveInterval), MinAutoSaveInterval, MaxAutoSaveInterval);
     c.DataSaveOnDecodeStop = ReadYesNo(ini, "AutoSave", "DataSaveOnDecodeStop", c.DataSaveOnDecodeStop);
     c.DataSaveOnExit = ReadYesNo(ini, "AutoSave", "DataSaveOnExit", c.DataSaveOnExit);
     c.LogSaveOnDecodeStop = ReadYesNo(ini, "AutoSave", "LogSaveOnDecodeStop", c.LogSaveOnDecodeStop);

@@ -151,6 +151,8 @@ struct EXTRASETTINGS
     std::array<std::map<int, int32_t>, ScreenSectionNames.size()> ColumnWidths;
     // The colour picker's custom colours, each "ColorA=FFFFFFFF".
     std::vector<std::string> CustomColors;
+    // Set by a load: the file was there but could not be read (its message).
+    std::vector<std::string> Warnings;
 
     friend bool operator==(const EXTRASETTINGS&, const EXTRASETTINGS&) = default;
 };

@@ -1,6 +1,8 @@
 #include "persistence/SystemFiles.h"
+#include "platform/Clock.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -12,6 +14,8 @@ namespace {
 constexpr int64_t QuarterHour = 900;
 // Times this far from 1970 (a damaged file) are formatted without the quarter-hour cache.
 constexpr int64_t FarTime = int64_t{1} << 40;
+// Far beyond any version written so far; a larger number is not a version.
+constexpr int64_t HighestFileVersion = 1000;
 
 bool IsBlank(char c)
 {
@@ -89,7 +93,7 @@ void AppendTwoDigits(std::string& out, int value)
 
 bool ReadTime(int64_t seconds, std::tm& parts)
 {
-    const std::time_t t = static_cast<std::time_t>(seconds);
+    const std::time_t t = static_cast<std::time_t>(PrintableTime(seconds));
     return localtime_r(&t, &parts) != nullptr;
 }
 
@@ -214,8 +218,29 @@ int FileVersionOf(std::string_view line)
     const std::string_view key = FileVersionKey;
     if (!StartsWithIgnoringCase(line, key))
         return -1;
-    const int64_t version = LeadingInteger(line.substr(key.size()));
-    return version < 0 || version > 1000 ? 0 : static_cast<int>(version);
+    // Nothing after the colon reads as 0, as atoi would; anything else must be a number.
+    const std::string_view rest = SkipBlanks(line.substr(key.size()));
+    const int64_t version = rest.empty() ? 0 : LeadingInteger(rest, -1);
+    return version < 0 || version > HighestFileVersion ? UnreadableVersion : static_cast<int>(version);
+}
+
+int64_t FileTime(std::string_view text)
+{
+    return std::clamp<int64_t>(LeadingInteger(text), 0, LatestPrintableTime);
+}
+
+std::string PrintableText(std::string_view text)
+{
+    std::string printable;
+    printable.reserve(text.size());
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\t')
+            printable += ' ';
+        else if (u >= 0x20 && u != 0x7F)
+            printable += c;
+    }
+    return printable;
 }
 
 void HumanTime::Append(std::string& out, int64_t secondsSince1970)
@@ -258,8 +283,8 @@ void HumanTime::Append(std::string& out, int64_t secondsSince1970)
     std::tm parts{};
     if (!ReadTime(secondsSince1970, parts))
         parts = std::tm{};
-    out.append(text, static_cast<size_t>(std::snprintf(text, sizeof text, "%02d/%02d/%04d @ %02d:%02d",
-                                                       parts.tm_mon + 1, parts.tm_mday, parts.tm_year + 1900,
+    out.append(text, static_cast<size_t>(std::snprintf(text, sizeof text, "%02d/%02d/%04lld @ %02d:%02d",
+                                                       parts.tm_mon + 1, parts.tm_mday, parts.tm_year + 1900LL,
                                                        parts.tm_hour, parts.tm_min)));
 }
 
@@ -272,8 +297,8 @@ std::string CalendarText(int64_t secondsSince1970)
     if (!ReadTime(secondsSince1970, parts))
         parts = std::tm{};
     char text[96];
-    std::snprintf(text, sizeof text, "%.3s %.3s%3d %02d:%02d:%02d %d", days[(parts.tm_wday % 7 + 7) % 7],
+    std::snprintf(text, sizeof text, "%.3s %.3s%3d %02d:%02d:%02d %lld", days[(parts.tm_wday % 7 + 7) % 7],
                   months[(parts.tm_mon % 12 + 12) % 12], parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
-                  parts.tm_year + 1900);
+                  parts.tm_year + 1900LL);
     return text;
 }

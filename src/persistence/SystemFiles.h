@@ -52,11 +52,13 @@ double LeadingDouble(std::string_view text);
 // LeadingInteger limited to 32 bits: a value outside them gives fallback.
 int32_t LeadingInt32(std::string_view text, int32_t fallback = 0);
 
-// Calls take(line) for each line of text: split at LF, trailing CRs removed, at most
-// limit characters.
+// Calls take(line) for each line of text: a leading UTF-8 byte order mark (Windows
+// editors add one) skipped, split at LF, trailing CRs removed, at most limit characters.
 template <typename Take>
 void ForEachLine(std::string_view text, size_t limit, Take&& take)
 {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     while (!text.empty()) {
         const size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -67,8 +69,17 @@ void ForEachLine(std::string_view text, size_t limit, Take&& take)
     }
 }
 
-// The version a "FileVersion:" line sets (letter case ignored), or -1 for any other line.
+// The version a "FileVersion:" line sets (letter case ignored), -1 for any other line, and
+// UnreadableVersion for a version line whose number cannot be read: such a file is in no
+// layout this program knows.
+inline constexpr int UnreadableVersion = -2;
 int FileVersionOf(std::string_view line);
+
+// A time read from a file, limited to 0 .. LatestPrintableTime (the end of year 9999).
+int64_t FileTime(std::string_view text);
+// Text read from a file for a description or a call sign: tabs become blanks and other
+// control characters (NUL bytes of a damaged file) are dropped.
+std::string PrintableText(std::string_view text);
 
 // Appends a whole number in decimal.
 void AppendNumber(std::string& out, int64_t value);

@@ -1,8 +1,11 @@
 #include "model/P25Class.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "model/Locks.h"
 #include "persistence/Config.h"
@@ -24,6 +27,14 @@ constexpr int HighestChannelNumber = 0xFFF;
 // Tower keys of this length are "%03d%03d"; longer digit strings are not keys at all.
 constexpr size_t TowerKeyLength = 6;
 constexpr size_t LongestTowerKey = 9;
+constexpr int HighestTowerNumber = 999;
+// Warnings wait for a front end to take them; one that never does keeps only the first.
+constexpr size_t MostFileWarnings = 100;
+
+std::string VersionWarning(const std::string& path)
+{
+    return "Cannot read \"" + path + "\": its \"FileVersion:\" line cannot be read";
+}
 
 // Files up to version 4 ran priorities from 1 (lowest) to 6 (highest).
 int ConvertedPriority(int priority)
@@ -52,23 +63,27 @@ uint8_t ByteValue(std::string_view text)
 }
 
 // Calls take(version, fields, count) for each line of a talkgroup or radio file that has
-// at least four fields; a file without a "FileVersion:" line is version 1.
+// at least four fields; a file without a "FileVersion:" line is version 1. False when a
+// version line cannot be read: nothing after it is in a known layout, so it is not read.
 template <typename Take>
-void ForEachRecord(std::string_view text, Take&& take)
+bool ForEachRecord(std::string_view text, Take&& take)
 {
     int version = 1;
     std::vector<std::string> fields;
     ForEachLine(text, LineLimit, [&](std::string_view line) {
-        if (const int v = FileVersionOf(line); v >= 0)
+        if (version == UnreadableVersion)
+            return;
+        if (const int v = FileVersionOf(line); v != -1)
             version = v;
         else if (const int n = SplitCsvLine(line, fields); n >= 4)
             take(version, fields, n);
     });
+    return version != UnreadableVersion;
 }
 
-void ReadTalkgroups(P25Class& model, std::string_view text)
+bool ReadTalkgroups(P25Class& model, std::string_view text)
 {
-    ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
+    return ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
         const int id = LeadingInt32(f[0], -1);
         if (id < 1 || id > HighestTalkgroup)
             return;
@@ -76,11 +91,11 @@ void ReadTalkgroups(P25Class& model, std::string_view text)
         int priority = first ? FirstVersionPriority : LeadingInt32(f[1], FirstVersionPriority);
         if (version <= 4)
             priority = ConvertedPriority(priority);
-        const std::string description = WithoutTrailingBlanks(first ? f[1] : f[2]);
-        const int64_t lastSeen = LeadingInteger(first ? f[2] : f[3]);
+        const std::string description = WithoutTrailingBlanks(PrintableText(first ? f[1] : f[2]));
+        const int64_t lastSeen = FileTime(first ? f[2] : f[3]);
         const bool hasColors = version >= 4 && n > 8;
         model.SetTalkgroup(id, description, lastSeen, static_cast<uint8_t>(std::clamp(priority, 0, LowestPriority)), 0);
-        model.SetTalkgroupFirstSeen(id, hasColors ? LeadingInteger(f[5]) : 0);
+        model.SetTalkgroupFirstSeen(id, hasColors ? FileTime(f[5]) : 0);
         model.SetTalkgroupColors(id, hasColors ? ParseColor(f[7]) : 0, hasColors ? ParseColor(f[8]) : 0);
         if (version >= 6) {
             if (n > 9 && f[9] == "Y")
@@ -91,14 +106,14 @@ void ReadTalkgroups(P25Class& model, std::string_view text)
     });
 }
 
-void ReadRadios(P25Class& model, std::string_view text)
+bool ReadRadios(P25Class& model, std::string_view text)
 {
-    ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
+    return ForEachRecord(text, [&model](int version, const std::vector<std::string>& f, int n) {
         const int64_t id = version <= 1 ? LeadingHex(f[0]) : LeadingInteger(f[0]);
         if (id < 1 || id > INT32_MAX)
             return;
         const int radio = static_cast<int>(id);
-        if (!model.SetRadio(radio, f[1], LeadingInteger(f[2])))
+        if (!model.SetRadio(radio, PrintableText(f[1]), FileTime(f[2])))
             return;
         const bool hasColors = version >= 4 && n > 5;
         model.SetRadioColors(radio, hasColors ? ParseColor(f[4]) : 0, hasColors ? ParseColor(f[5]) : 0);
@@ -162,7 +177,8 @@ bool ParseTowerKey(std::string_view key, int& rfss, int& site)
         rfss = static_cast<int>(value / 100);
         site = static_cast<int>(value % 100);
     }
-    return true;
+    // A larger RFSS could not be written back in the six-digit form.
+    return rfss <= HighestTowerNumber;
 }
 
 // "Call Sign(s)          : KA1234 WB5678"; the other lines of the part are for people.
@@ -171,7 +187,7 @@ void ReadCallSignLine(P25Class& model, std::string_view line)
     const size_t colon = line.find(':');
     if (!StartsWithIgnoringCase(line, "Call Sign(s)") || colon == std::string_view::npos)
         return;
-    std::string list = WithoutTrailingBlanks(std::string(line.substr(colon + 1)));
+    std::string list = WithoutTrailingBlanks(PrintableText(line.substr(colon + 1)));
     list.erase(0, std::min(list.find_first_not_of(" \t"), list.size()));
     if (list == "Unknown")
         return;
@@ -186,6 +202,29 @@ void ReadCallSignLine(P25Class& model, std::string_view line)
     }
 }
 
+// A table value in MHz; one beyond any radio band is a damaged field and reads as 0, so
+// that what is written back stays a short number.
+double TableNumber(std::string_view text)
+{
+    constexpr double Largest = 1e9;
+    const double value = LeadingDouble(text);
+    return std::abs(value) < Largest ? value : 0.0;
+}
+
+// 0 assumed, 1 manual, 2 confirmed; the tower file writes any other as assumed.
+uint8_t SourceValue(std::string_view text)
+{
+    const uint8_t source = ByteValue(text);
+    return source <= 2 ? source : 0;
+}
+
+std::string FiveDecimals(double value)
+{
+    char text[400];
+    std::snprintf(text, sizeof text, "%3.5f", value);
+    return text;
+}
+
 // "%02d,%3.5f,%3.5f,%3.5f,\"%s\",%3.5f,%d": index (hexadecimal before version 3), base,
 // spacing, TX offset, source, bandwidth and, from version 6, slots.
 void ReadTableLine(P25Class& model, std::string_view line, int version, std::vector<std::string>& f)
@@ -197,13 +236,23 @@ void ReadTableLine(P25Class& model, std::string_view line, int version, std::vec
     if (index < 0 || index >= MaxIdentifierTables)
         return;
     IDENTABLE entry;
-    entry.Base = LeadingDouble(f[1]);
-    entry.Spacing = LeadingDouble(f[2]);
-    entry.TxOffset = LeadingDouble(f[3]);
+    entry.Base = TableNumber(f[1]);
+    entry.Spacing = TableNumber(f[2]);
+    entry.TxOffset = TableNumber(f[3]);
     entry.Source = f[4] == "Confirmed" ? 2 : f[4] == "Manual" ? 1 : 0;
-    entry.Bandwidth = LeadingDouble(f[5]);
+    entry.Bandwidth = TableNumber(f[5]);
     entry.Slots = version >= 6 && n > 6 ? ByteValue(f[6]) : 1;
-    model.SetIdentifierTable(static_cast<int>(index), entry);
+    // The tower file keeps five decimals, System.ini six: a value that System.ini gave and
+    // that reads the same with five stays as System.ini had it.
+    std::array<IDENTABLE, MaxIdentifierTables> tables{};
+    model.CopyIdentifierTables(tables.data(), MaxIdentifierTables);
+    const IDENTABLE& known = tables[static_cast<size_t>(index)];
+    for (auto field : {&IDENTABLE::Base, &IDENTABLE::Spacing, &IDENTABLE::TxOffset, &IDENTABLE::Bandwidth})
+        if (FiveDecimals(known.*field) == FiveDecimals(entry.*field))
+            entry.*field = known.*field;
+    // The same table again is no news from the site: it replaces no assumed table.
+    if (entry != known)
+        model.SetIdentifierTable(static_cast<int>(index), entry);
 }
 
 // Channel, usage letters, frequency, input channel, then by version: hits (5 and 6), or
@@ -248,16 +297,17 @@ bool P25Class::LoadSystemFolder()
     const std::string folder = SystemFolderPath(m_dataFolder, m_sysInfo.SysId);
     if (!IsDirectory(folder))
         return false;
+    std::erase_if(m_unreadableFiles, [&folder](const std::string& path) { return path.starts_with(folder); });
     ReadSystemIni(folder + SystemIniName);
     {
         NamedLockGuard filters(Locks::AFILTER);
         m_filtersChanged = true;
     }
     std::string text;
-    if (ReadFileText(folder + TalkgroupFileName, text))
-        ReadTalkgroups(*this, text);
-    if (ReadFileText(folder + RadioFileName, text))
-        ReadRadios(*this, text);
+    if (ReadSystemFile(folder + TalkgroupFileName, text) && !ReadTalkgroups(*this, text))
+        NoteUnreadable(folder + TalkgroupFileName, VersionWarning(folder + TalkgroupFileName));
+    if (ReadSystemFile(folder + RadioFileName, text) && !ReadRadios(*this, text))
+        NoteUnreadable(folder + RadioFileName, VersionWarning(folder + RadioFileName));
     ReadTowerFile(TowerFilePath(folder, m_sysInfo), LineLimit);
     return true;
 }
@@ -279,12 +329,39 @@ bool P25Class::LoadTowerFile()
     return true;
 }
 
+void P25Class::NoteUnreadable(const std::string& path, const std::string& warning)
+{
+    if (std::find(m_unreadableFiles.begin(), m_unreadableFiles.end(), path) == m_unreadableFiles.end())
+        m_unreadableFiles.push_back(path);
+    if (m_fileWarnings.size() < MostFileWarnings)
+        m_fileWarnings.push_back(warning);
+}
+
+bool P25Class::ReadSystemFile(const std::string& path, std::string& text)
+{
+    std::string error;
+    const ReadOutcome outcome = ReadRegularFile(path, text, error);
+    if (outcome == ReadOutcome::Refused)
+        NoteUnreadable(path, error);
+    return outcome == ReadOutcome::Read;
+}
+
+std::vector<std::string> P25Class::TakeFileWarnings()
+{
+    NamedLockGuard files(Locks::FILELOCK);
+    return std::exchange(m_fileWarnings, {});
+}
+
 void P25Class::ReadSystemIni(const std::string& path)
 {
+    const IniFile ini(path);
+    if (!ini.ReadError().empty()) {
+        NoteUnreadable(path, ini.ReadError());
+        return;
+    }
     if (!FileExists(path))
         return;
-    const IniFile ini(path);
-    SetSystemDescription(FromIniText(ini.ReadString("System", "Description", "")));
+    SetSystemDescription(PrintableText(FromIniText(ini.ReadString("System", "Description", ""))));
 
     ClearTowers();
     std::vector<std::string> keys = ini.ReadSection("Towers");
@@ -294,7 +371,7 @@ void P25Class::ReadSystemIni(const std::string& path)
         int site = 0;
         if (!ParseTowerKey(key, rfss, site))
             continue;
-        const std::string description = FromIniText(ini.ReadString("Towers", key, ""));
+        const std::string description = PrintableText(FromIniText(ini.ReadString("Towers", key, "")));
         if (rfss == m_sysInfo.RfssId && site == m_sysInfo.SiteId)
             SetSiteDescription(description);
         else
@@ -327,11 +404,11 @@ void P25Class::ReadSystemIni(const std::string& path)
             if (n < 3)
                 continue;
             f.resize(6);
-            m_idenTables[i] = IDENTABLE{.Base = LeadingDouble(f[0]),
-                                        .TxOffset = LeadingDouble(f[3]),
-                                        .Spacing = LeadingDouble(f[1]),
-                                        .Bandwidth = LeadingDouble(f[2]),
-                                        .Source = ByteValue(f[5]),
+            m_idenTables[i] = IDENTABLE{.Base = TableNumber(f[0]),
+                                        .TxOffset = TableNumber(f[3]),
+                                        .Spacing = TableNumber(f[1]),
+                                        .Bandwidth = TableNumber(f[2]),
+                                        .Source = SourceValue(f[5]),
                                         .Slots = ByteValue(f[4])};
             m_idenTablesChanged = 1;
         }
@@ -342,14 +419,17 @@ void P25Class::ReadSystemIni(const std::string& path)
 void P25Class::ReadTowerFile(const std::string& path, size_t lineLimit)
 {
     AddCallSign("CLEAR");
+    std::erase(m_unreadableFiles, path);
     std::string text;
-    if (ReadFileText(path, text)) {
+    if (ReadSystemFile(path, text)) {
         enum class Part { None, TowerInfo, Tables, Frequencies };
         Part part = Part::None;
         int version = 0;
         std::vector<std::string> f;
         ForEachLine(text, lineLimit, [&](std::string_view line) {
-            if (const int v = FileVersionOf(line); v >= 0) {
+            if (version == UnreadableVersion)
+                return;
+            if (const int v = FileVersionOf(line); v != -1) {
                 version = v;
                 return;
             }
@@ -370,6 +450,8 @@ void P25Class::ReadTowerFile(const std::string& path, size_t lineLimit)
             case Part::None: break;
             }
         });
+        if (version == UnreadableVersion)
+            NoteUnreadable(path, VersionWarning(path));
     }
     SetChannelsChanged();
 }

@@ -40,7 +40,15 @@ void AppendFormat(std::string& out, const char* format, Values... values)
 {
     char text[256];
     const int n = std::snprintf(text, sizeof text, format, values...);
-    out.append(text, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof text) - 1)));
+    if (n < static_cast<int>(sizeof text)) {
+        out.append(text, static_cast<size_t>(std::max(n, 0)));
+        return;
+    }
+    // A number of 300 digits from a damaged file is written whole, so that it reads back.
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    std::snprintf(out.data() + at, static_cast<size_t>(n) + 1, format, values...);
+    out.resize(at + static_cast<size_t>(n));
 }
 
 std::string Formatted(const char* format, auto... values)
@@ -259,6 +267,24 @@ std::string TowerFileText(const FolderSnapshot& s)
 
 }
 
+// A file the load could not read is renamed aside, not overwritten; false when it stays.
+bool P25Class::KeepUnreadableAside(const std::string& path, std::vector<std::string>& failures)
+{
+    const auto found = std::find(m_unreadableFiles.begin(), m_unreadableFiles.end(), path);
+    if (found == m_unreadableFiles.end())
+        return true;
+    std::string keptAs;
+    std::string reason;
+    if (!KeepAside(path, keptAs, reason)) {
+        failures.push_back(reason);
+        return false;
+    }
+    if (!keptAs.empty())
+        m_fileWarnings.push_back(KeptAsideText(path, keptAs));
+    m_unreadableFiles.erase(found);
+    return true;
+}
+
 bool P25Class::SaveSystemFolder(std::string& error)
 {
     error.clear();
@@ -301,9 +327,13 @@ bool P25Class::SaveSystemFolder(std::string& error)
         error = "Cannot create \"" + folder + "\": " + (code ? code.message() : "not a folder");
         return false;
     }
+    // What a save killed halfway left behind.
+    RemoveTemporaryFiles(folder);
     std::vector<std::string> failures;
-    const auto write = [&failures](const std::string& path, const std::string& text) {
+    const auto write = [this, &failures](const std::string& path, const std::string& text) {
         std::string reason;
+        if (!KeepUnreadableAside(path, failures))
+            return false;
         if (WriteFileAtomically(path, text, reason))
             return true;
         failures.push_back(reason);
@@ -311,8 +341,9 @@ bool P25Class::SaveSystemFolder(std::string& error)
     };
 
     IniFile ini(folder + SystemIniName);
+    std::erase(m_unreadableFiles, ini.FileName());
     UpdateSystemIni(ini, s);
-    if (std::string reason; !ini.UpdateFile(reason))
+    if (std::string reason; !ini.UpdateFile(reason, &m_fileWarnings))
         failures.push_back(reason);
     write(folder + TalkgroupFileName, TalkgroupFileText(s.Talkgroups));
     write(folder + RadioFileName, RadioFileText(s.Radios));
@@ -320,7 +351,8 @@ bool P25Class::SaveSystemFolder(std::string& error)
     // are the same file (RFSS and site both above 99).
     const std::string tower = TowerFileName(s.Info.RfssId, s.Info.SiteId);
     const std::string oldTower = OldTowerFileName(s.Info.RfssId, s.Info.SiteId);
-    if (write(folder + tower, TowerFileText(s)) && oldTower != tower)
+    if (write(folder + tower, TowerFileText(s)) && oldTower != tower
+        && KeepUnreadableAside(folder + oldTower, failures))
         DeleteFile(folder + oldTower);
 
     for (const std::string& failure : failures)

@@ -3,22 +3,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace {
 
 constexpr int64_t SecondsPerDay = 86400;
-
-std::string DateText(int64_t secondsSince1970)
-{
-    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return text;
-}
 
 }
 
@@ -32,9 +23,9 @@ std::string BackupDestination(const BackupJob& job, const std::string& systemFol
     const std::string root = WithTrailingSlash(std::string(Trimmed(job.BackupPath, " \t")));
     if (root.empty()) {
         const std::string source = WithTrailingSlash(job.DataFolder) + systemFolder + "/";
-        return source + (job.AddDate ? "backup-" + DateText(job.StartTime) : "backup");
+        return source + (job.AddDate ? "backup-" + LocalDateStamp(job.StartTime) : "backup");
     }
-    return root + (job.AddDate ? DateText(job.StartTime) + "/" : "") + systemFolder;
+    return root + (job.AddDate ? LocalDateStamp(job.StartTime) + "/" : "") + systemFolder;
 }
 
 BackupResult RunBackup(const BackupJob& job)

@@ -24,13 +24,9 @@ uint32_t SystemClock::ActivityTicks() const
 
 namespace {
 
-// 12/31/9999 23:59:59 UTC: a later year would not fit the four digits, and far later
-// ones not tm_year + 1900 either.
-constexpr int64_t LastPrintableSecond = 253402300799;
-
 std::tm LocalTime(int64_t secondsSince1970)
 {
-    const std::time_t t = static_cast<std::time_t>(std::min(secondsSince1970, LastPrintableSecond));
+    const std::time_t t = static_cast<std::time_t>(PrintableTime(secondsSince1970));
     std::tm parts{};
     localtime_r(&t, &parts);
     return parts;
@@ -42,7 +38,7 @@ std::string LocalTimeText(int64_t secondsSince1970)
 {
     const std::tm t = LocalTime(secondsSince1970);
     char text[48];
-    std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900,
+    std::snprintf(text, sizeof text, "%02d/%02d/%04lld %02d:%02d:%02d", t.tm_mon + 1, t.tm_mday, t.tm_year + 1900LL,
                   t.tm_hour, t.tm_min, t.tm_sec);
     return text;
 }
@@ -52,5 +48,13 @@ std::string LocalClockText(int64_t secondsSince1970)
     const std::tm t = LocalTime(secondsSince1970);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+std::string LocalDateStamp(int64_t secondsSince1970)
+{
+    const std::tm t = LocalTime(secondsSince1970);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04lld%02d%02d", t.tm_year + 1900LL, t.tm_mon + 1, t.tm_mday);
     return text;
 }

@@ -58,9 +58,18 @@ private:
     int64_t m_startTenths;
 };
 
-// Local time (TZ applies): "%02d/%02d/%04d %02d:%02d:%02d", month first. Times past the
-// year 9999 are written as its last second.
+// The last second of year 9999 (UTC). Times are printed within 0 .. this, whatever a
+// damaged file or a command line gives, so that a year always fits its four digits.
+inline constexpr int64_t LatestPrintableTime = 253402300799;
+inline int64_t PrintableTime(int64_t secondsSince1970)
+{
+    return secondsSince1970 < 0 ? 0 : secondsSince1970 > LatestPrintableTime ? LatestPrintableTime : secondsSince1970;
+}
+
+// Local time (TZ applies): "%02d/%02d/%04d %02d:%02d:%02d", month first.
 std::string LocalTimeText(int64_t secondsSince1970);
+// Local date as "%04d%02d%02d" (year, month, day), for file and folder names.
+std::string LocalDateStamp(int64_t secondsSince1970);
 // Local time of day only: "%02d:%02d:%02d".
 std::string LocalClockText(int64_t secondsSince1970);
 

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <system_error>
@@ -125,6 +124,11 @@ int FaultFor(const std::string& path)
 std::string FailureText(const char* verb, const std::string& path, int errorNumber)
 {
     return std::string("Cannot ") + verb + " \"" + path + "\": " + std::strerror(errorNumber);
+}
+
+std::string RefusalText(const char* verb, const std::string& path, const char* reason)
+{
+    return std::string("Cannot ") + verb + " \"" + path + "\": " + reason;
 }
 
 int WriteAll(int fd, const char* data, size_t size)
@@ -256,18 +260,136 @@ std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string
     return entries;
 }
 
-bool ReadFileText(const std::string& path, std::string& text)
+ReadOutcome ReadRegularFile(const std::string& path, std::string& text, std::string& error)
 {
     text.clear();
-    if (path.empty() || IsDirectory(path))
+    error.clear();
+    if (path.empty())
+        return ReadOutcome::Missing;
+    // O_NONBLOCK: opening a FIFO with no writer would wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return ReadOutcome::Missing;
+        error = FailureText("read", path, errno);
+        return ReadOutcome::Refused;
+    }
+    struct stat status{};
+    int failure = ::fstat(fd, &status) == 0 ? 0 : errno;
+    if (failure == 0 && !S_ISREG(status.st_mode))
+        error = RefusalText("read", path, "not a regular file");
+    else if (failure == 0 && status.st_size > LargestReadableFile)
+        error = RefusalText("read", path, "larger than 256 MB");
+    if (failure == 0 && error.empty()) {
+        text.resize(static_cast<size_t>(status.st_size));
+        size_t got = 0;
+        for (;;) {
+            // One byte beyond the limit tells a file that grew past it.
+            if (got == text.size())
+                text.resize(std::min<size_t>(got + 65536, LargestReadableFile + 1));
+            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                failure = errno;
+                break;
+            }
+            if (n == 0)
+                break;
+            got += static_cast<size_t>(n);
+            if (got > static_cast<size_t>(LargestReadableFile)) {
+                error = RefusalText("read", path, "larger than 256 MB");
+                break;
+            }
+        }
+        text.resize(got);
+    }
+    ::close(fd);
+    if (failure != 0)
+        error = FailureText("read", path, failure);
+    if (!error.empty()) {
+        text.clear();
+        return ReadOutcome::Refused;
+    }
+    return ReadOutcome::Read;
+}
+
+bool ReadFileText(const std::string& path, std::string& text)
+{
+    std::string error;
+    return ReadRegularFile(path, text, error) == ReadOutcome::Read;
+}
+
+bool KeepAside(const std::string& path, std::string& keptAs, std::string& error)
+{
+    keptAs.clear();
+    // A folder in the file's place stays: the write that follows fails and says so.
+    if (IsDirectory(path))
+        return true;
+    constexpr int Tries = 100;
+    for (int i = 1; i <= Tries; ++i) {
+        keptAs = path + ".unreadable";
+        if (i > 1)
+            keptAs.append("-").append(std::to_string(i));
+        struct stat status{};
+        if (::lstat(keptAs.c_str(), &status) == 0)
+            continue;
+        if (::rename(path.c_str(), keptAs.c_str()) == 0)
+            return true;
+        if (errno == ENOENT) {
+            keptAs.clear();
+            return true;
+        }
+        error = FailureText("rename", path, errno);
         return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    }
+    error = RefusalText("rename", path, "no free name to keep it under");
+    return false;
+}
+
+std::string KeptAsideText(const std::string& path, const std::string& keptAs)
+{
+    return "Kept \"" + path + "\", which could not be read, as \"" + keptAs + "\"";
+}
+
+bool AppendToFile(const std::string& path, std::string_view header, std::string_view text, std::string& error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                          0644);
+    if (fd < 0) {
+        error = errno == ELOOP ? RefusalText("write", path, "a symbolic link") : FailureText("write", path, errno);
         return false;
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    text = std::move(contents).str();
-    return !file.bad();
+    }
+    struct stat status{};
+    const bool known = ::fstat(fd, &status) == 0;
+    if (!known || !S_ISREG(status.st_mode)) {
+        error = known ? RefusalText("write", path, "not a regular file") : FailureText("write", path, errno);
+        ::close(fd);
+        return false;
+    }
+    std::string lines;
+    if (status.st_size == 0)
+        lines.append(header);
+    lines.append(text);
+    int failure = 0;
+    if (const int fault = FaultFor(path); fault != 0) {
+        WriteAll(fd, lines.data(), lines.size() / 2);
+        failure = fault;
+    } else {
+        failure = WriteAll(fd, lines.data(), lines.size());
+    }
+    if (failure == 0 && ::fdatasync(fd) != 0 && errno != EINVAL)
+        failure = errno;
+    // Rows cut halfway would be written again, whole, by the next append.
+    if (failure != 0 && ::ftruncate(fd, status.st_size) != 0)
+        error = FailureText("restore", path, errno);
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure != 0) {
+        error = FailureText("write", path, failure) + (error.empty() ? "" : "; " + error);
+        return false;
+    }
+    return true;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view contents, std::string& error)
@@ -286,9 +408,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
 
 bool CopyFileOver(const std::string& from, const std::string& to, std::string& error)
 {
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe put in place of the source would block the copy for ever.
+    const int source = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (source < 0) {
         error = FailureText("read", from, errno);
+        return false;
+    }
+    if (struct stat status{}; ::fstat(source, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(source);
+        error = RefusalText("read", from, "not a regular file");
         return false;
     }
     int readFailure = 0;
@@ -324,6 +452,16 @@ bool IsTemporaryFileName(std::string_view name)
     const size_t mark = name.rfind(TemporaryMark);
     return !name.empty() && name.front() == '.' && mark != std::string_view::npos
         && name.size() == mark + sizeof TemporaryMark - 1 + TemporarySuffixSize;
+}
+
+int RemoveTemporaryFiles(const std::string& folder)
+{
+    int removed = 0;
+    for (const FolderEntry& entry : ListFolder(folder, ".*"))
+        if (entry.IsRegularFile && IsTemporaryFileName(entry.Name)
+            && ::unlink((WithTrailingSlash(folder) + entry.Name).c_str()) == 0)
+            ++removed;
+    return removed;
 }
 
 void SetWriteFaultHook(std::function<int(const std::string& path)> hook)

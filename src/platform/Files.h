@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,8 +35,28 @@ struct FolderEntry
 std::vector<FolderEntry> ListFolder(const std::string& folder, const std::string& pattern);
 bool MatchesWildcard(std::string_view name, std::string_view pattern);
 
-// Whole file into text; false when it cannot be read.
+// Files no real settings or system folder reaches; a larger one is refused unread.
+inline constexpr int64_t LargestReadableFile = int64_t{256} << 20;
+
+enum class ReadOutcome { Read, Missing, Refused };
+// Whole file into text. Only a regular file of at most LargestReadableFile bytes is read,
+// and a pipe or device in its place never blocks: it is Refused, with error naming the
+// file and the reason. Missing: nothing (no error) is there.
+ReadOutcome ReadRegularFile(const std::string& path, std::string& text, std::string& error);
+// ReadRegularFile without the reason; false unless it was Read.
 bool ReadFileText(const std::string& path, std::string& text);
+
+// Renames path to the first free name of path + ".unreadable", ".unreadable-2", ... so
+// that a save can take its place without losing it; keptAs gets the new name, or stays
+// empty when nothing is at path.
+bool KeepAside(const std::string& path, std::string& keptAs, std::string& error);
+// The warning that tells where: Kept "path", which could not be read, as "keptAs".
+std::string KeptAsideText(const std::string& path, const std::string& keptAs);
+
+// Appends to a log file, creating it: header first when the file is empty, then text. A
+// symbolic link, pipe or device in its place is refused. All or nothing: after a failure
+// (a full disk) the file is cut back to its old length and error names the file.
+bool AppendToFile(const std::string& path, std::string_view header, std::string_view text, std::string& error);
 
 // Saves are written beside their target under a temporary name, flushed to the disk and
 // renamed over the target, so a reader (a load or a backup copy) finds either the old file
@@ -46,8 +67,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents, std
 bool CopyFileOver(const std::string& from, const std::string& to, std::string& error);
 // A name the atomic writer uses for its temporary files; only a crash leaves one behind.
 bool IsTemporaryFileName(std::string_view name);
+// Deletes the temporary files a crashed save left in folder; returns how many.
+int RemoveTemporaryFiles(const std::string& folder);
 
-// For tests: a hook asked before each atomic write with the target path; a non-zero
-// errno value makes that write fail halfway through, as a full disk would. An empty
-// function removes the hook.
+// For tests: a hook asked before each atomic write and each append with the target path;
+// a non-zero errno value makes that write fail halfway through, as a full disk would. An
+// empty function removes the hook.
 void SetWriteFaultHook(std::function<int(const std::string& path)> hook);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
+#include <iterator>
 #include <utility>
 
 #include "platform/Files.h"
@@ -16,6 +18,14 @@ std::string OneLine(std::string_view text)
     std::replace(line.begin(), line.end(), '\r', ' ');
     std::replace(line.begin(), line.end(), '\n', ' ');
     return line;
+}
+
+std::string Folded(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
 }
 
 template <typename Number>
@@ -34,8 +44,8 @@ bool ParseWhole(std::string_view text, Number& value)
 IniFile::IniFile(std::string path) : m_path(std::move(path))
 {
     std::string text;
-    if (ReadFileText(m_path, text))
-        Parse(text);
+    ReadRegularFile(m_path, text, m_readError);
+    Parse(text);
 }
 
 void IniFile::Parse(std::string_view text)
@@ -54,7 +64,7 @@ void IniFile::Parse(std::string_view text)
         if (!trimmed.empty() && trimmed.front() == '[') {
             const auto close = trimmed.find(']');
             const auto name = trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
-            m_sections.push_back(Section{std::string(Trimmed(name, " \t")), std::string(raw), {}});
+            m_sections.push_back(Section{std::string(Trimmed(name, " \t")), std::string(raw), {}, {}});
             continue;
         }
         Line line{std::string(raw), {}, {}};
@@ -63,8 +73,20 @@ void IniFile::Parse(std::string_view text)
             line.Key = Trimmed(trimmed.substr(0, equals), " \t");
             line.Value = Trimmed(trimmed.substr(equals + 1), " \t");
         }
-        m_sections.back().Lines.push_back(std::move(line));
+        Section& section = m_sections.back();
+        section.Lines.push_back(std::move(line));
+        if (!section.Lines.back().Key.empty())
+            section.Keys.emplace(Folded(section.Lines.back().Key), std::prev(section.Lines.end()));
     }
+    IndexSections();
+}
+
+void IniFile::IndexSections()
+{
+    m_sectionIndex.clear();
+    for (Section& section : m_sections)
+        if (!section.Header.empty())
+            m_sectionIndex.emplace(Folded(section.Name), &section);
 }
 
 std::string IniFile::Text() const
@@ -79,26 +101,33 @@ std::string IniFile::Text() const
     return text;
 }
 
-bool IniFile::UpdateFile(std::string& error) const
+bool IniFile::UpdateFile(std::string& error, std::vector<std::string>* warnings)
 {
     if (m_path.empty()) {
         error = "Cannot write a settings file without a name";
         return false;
     }
+    // What could not be read is not ours to overwrite.
+    if (std::string keptAs; !m_readError.empty()) {
+        if (!KeepAside(m_path, keptAs, error))
+            return false;
+        if (warnings && !keptAs.empty())
+            warnings->push_back(KeptAsideText(m_path, keptAs));
+    }
+    m_readError.clear();
     return WriteFileAtomically(m_path, Text(), error);
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const
 {
-    for (const Section& section : m_sections)
-        if (!section.Header.empty() && EqualsIgnoringCase(section.Name, name))
-            return &section;
-    return nullptr;
+    const auto found = m_sectionIndex.find(Folded(name));
+    return found == m_sectionIndex.end() ? nullptr : found->second;
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view name)
 {
-    return const_cast<Section*>(std::as_const(*this).FindSection(name));
+    const auto found = m_sectionIndex.find(Folded(name));
+    return found == m_sectionIndex.end() ? nullptr : found->second;
 }
 
 const IniFile::Line* IniFile::FindKey(std::string_view section, std::string_view key) const
@@ -106,10 +135,8 @@ const IniFile::Line* IniFile::FindKey(std::string_view section, std::string_view
     const Section* found = FindSection(section);
     if (!found || key.empty())
         return nullptr;
-    for (const Line& line : found->Lines)
-        if (EqualsIgnoringCase(line.Key, key))
-            return &line;
-    return nullptr;
+    const auto line = found->Keys.find(Folded(key));
+    return line == found->Keys.end() ? nullptr : &*line->second;
 }
 
 bool IniFile::SectionExists(std::string_view section) const
@@ -182,22 +209,25 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
             if (m_sections.back().Lines.empty() || !Trimmed(m_sections.back().Lines.back().Text, " \t").empty())
                 m_sections.back().Lines.push_back({});
         const std::string name = OneLine(Trimmed(section, " \t"));
-        m_sections.push_back(Section{name, "[" + name + "]", {}});
+        m_sections.push_back(Section{name, "[" + name + "]", {}, {}});
         found = &m_sections.back();
+        m_sectionIndex.emplace(Folded(name), found);
     }
-    auto lastKey = found->Lines.end();
-    for (auto it = found->Lines.begin(); it != found->Lines.end(); ++it) {
-        if (it->Key.empty())
-            continue;
-        if (EqualsIgnoringCase(it->Key, cleanKey)) {
-            it->Value = std::string(Trimmed(cleanValue, " \t"));
-            it->Text = it->Key + "=" + cleanValue;
-            return;
-        }
-        lastKey = it;
+    std::string folded = Folded(cleanKey);
+    if (const auto existing = found->Keys.find(folded); existing != found->Keys.end()) {
+        Line& line = *existing->second;
+        line.Value = std::string(Trimmed(cleanValue, " \t"));
+        line.Text = line.Key + "=" + cleanValue;
+        return;
     }
-    const auto at = lastKey == found->Lines.end() ? found->Lines.begin() : lastKey + 1;
-    found->Lines.insert(at, Line{cleanKey + "=" + cleanValue, cleanKey, std::string(Trimmed(cleanValue, " \t"))});
+    // A new key goes after the section's last key, ahead of the blanks and comments that
+    // end it; those are few, so the walk back is short.
+    auto at = found->Lines.end();
+    while (at != found->Lines.begin() && std::prev(at)->Key.empty())
+        --at;
+    const auto inserted =
+        found->Lines.insert(at, Line{cleanKey + "=" + cleanValue, cleanKey, std::string(Trimmed(cleanValue, " \t"))});
+    found->Keys.emplace(std::move(folded), inserted);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int64_t value)
@@ -217,11 +247,15 @@ void IniFile::DeleteKey(std::string_view section, std::string_view key)
     Section* found = FindSection(section);
     if (!found)
         return;
-    std::erase_if(found->Lines, [key](const Line& line) { return !line.Key.empty() && EqualsIgnoringCase(line.Key, key); });
+    found->Keys.erase(Folded(key));
+    found->Lines.remove_if([key](const Line& line) { return !line.Key.empty() && EqualsIgnoringCase(line.Key, key); });
 }
 
 void IniFile::EraseSection(std::string_view section)
 {
-    std::erase_if(m_sections,
-                  [section](const Section& s) { return !s.Header.empty() && EqualsIgnoringCase(s.Name, section); });
+    if (!FindSection(section))
+        return;
+    m_sections.remove_if(
+        [section](const Section& s) { return !s.Header.empty() && EqualsIgnoringCase(s.Name, section); });
+    IndexSections();
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+
+#include <sys/stat.h>
 
 #include "persistence/Config.h"
 #include "platform/Files.h"
@@ -357,4 +360,30 @@ TEST_F(ConfigTest, SaveThatCannotWriteKeepsThePreviousFile)
 TEST(DefaultDataFolder, IsZembrantInTheDocumentsFolder)
 {
     EXPECT_EQ(DefaultDataFolder(), DocumentsFolder() + "Zembrant/");
+}
+
+TEST_F(ConfigTest, AutoSaveIntervalKeepsTheDialogsRange)
+{
+    const std::pair<const char*, int32_t> cases[] = {{"30", 30}, {"0", 1}, {"-5", 1}, {"35791395", 60}, {"x", 10}};
+    for (const auto& [text, minutes] : cases) {
+        Load(std::string("[AutoSave]\r\nInterval=") + text + "\r\n");
+        EXPECT_EQ(config.AutoSaveInterval, minutes) << text;
+    }
+}
+
+TEST_F(ConfigTest, PipeOrDeviceInPlaceOfTheFileGivesDefaultsAndAWarning)
+{
+    std::filesystem::create_symlink("/dev/zero", folder / "Zero.ini");
+    ASSERT_EQ(::mkfifo((folder / "Fifo.ini").c_str(), 0600), 0);
+    for (const char* name : {"Zero.ini", "Fifo.ini"}) {
+        config.ConfigFile = folder / name;
+        LoadConfiguration(config, extra);
+        EXPECT_EQ(config, Defaults());
+        EXPECT_EQ(extra.Warnings,
+                  std::vector<std::string>{"Cannot read \"" + config.ConfigFile + "\": not a regular file"});
+        Save();
+        LoadConfiguration(config, extra);
+        EXPECT_EQ(extra.Warnings, std::vector<std::string>{});
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "Fifo.ini.unreadable"));
 }

@@ -121,3 +121,44 @@ TEST(HumanTime, MatchesTheLocalTimeAcrossZoneChanges)
     EXPECT_EQ(CalendarText(1520000000), "Fri Mar  2 09:13:20 2018");
     EXPECT_EQ(CalendarText(1531000000), "Sat Jul  7 17:46:40 2018");
 }
+
+TEST(TimeTexts, AnyNumberOfSecondsPrintsWithinYearsZeroToNineThousand)
+{
+    const TimeZone tz("UTC");
+    const struct
+    {
+        int64_t Seconds;
+        const char* Human;
+        const char* Local;
+        const char* Calendar;
+        const char* Date;
+    } cases[] = {
+        {INT64_MIN, "01/01/1970 @ 00:00", "01/01/1970 00:00:00", "Thu Jan  1 00:00:00 1970", "19700101"},
+        {-1, "01/01/1970 @ 00:00", "01/01/1970 00:00:00", "Thu Jan  1 00:00:00 1970", "19700101"},
+        {67768036191676799, "12/31/9999 @ 23:59", "12/31/9999 23:59:59", "Fri Dec 31 23:59:59 9999", "99991231"},
+        {INT64_MAX, "12/31/9999 @ 23:59", "12/31/9999 23:59:59", "Fri Dec 31 23:59:59 9999", "99991231"},
+    };
+    for (const auto& c : cases) {
+        std::string human;
+        HumanTime().Append(human, c.Seconds);
+        EXPECT_EQ(human, c.Human) << c.Seconds;
+        EXPECT_EQ(LocalTimeText(c.Seconds), c.Local) << c.Seconds;
+        EXPECT_EQ(CalendarText(c.Seconds), c.Calendar) << c.Seconds;
+        EXPECT_EQ(LocalDateStamp(c.Seconds), c.Date) << c.Seconds;
+    }
+    EXPECT_EQ(FileTime("67768036191676799"), LatestPrintableTime);
+    EXPECT_EQ(FileTime("-5"), 0);
+}
+
+TEST(FileVersionOf, NumberThatCannotBeReadIsNoVersion)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"FileVersion:7", 7},          {"FILEVERSION: 4 ", 4},
+        {"FileVersion:-99999999999999999999", UnreadableVersion},
+        {"FileVersion:99999999999999999999", UnreadableVersion},
+        {"FileVersion:-1", UnreadableVersion}, {"FileVersion:x", UnreadableVersion},
+        {"\xEF\xBB\xBF" "FileVersion:7", -1},
+    };
+    for (const auto& [line, version] : cases)
+        EXPECT_EQ(FileVersionOf(line), version) << line;
+}

@@ -10,6 +10,8 @@
 #include <random>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "model/Locks.h"
 #include "model/P25Class.h"
 #include "platform/Files.h"
@@ -658,4 +660,179 @@ TEST_F(SystemFolderTest, SavesDuringSystemChangesKeepEachFolderToItsOwnSystem)
     EXPECT_EQ(a.find("\r\n200,"), std::string::npos);
     EXPECT_NE(b.find("\r\n200,50,\"Only in 2B7\""), std::string::npos);
     EXPECT_EQ(b.find("\r\n100,"), std::string::npos);
+}
+
+namespace {
+
+const char* const FolderFiles[] = {"System.ini", "TalkGroups.txt", "Radios.txt", "Tower001003.txt"};
+
+std::string CannotRead(const std::string& path, const std::string& reason)
+{
+    return "Cannot read \"" + path + "\": " + reason;
+}
+
+std::string KeptAs(const std::string& path)
+{
+    return "Kept \"" + path + "\", which could not be read, as \"" + path + ".unreadable\"";
+}
+
+}
+
+TEST_F(SystemFolderTest, ByteOrderMarkOfAWindowsEditorChangesNothing)
+{
+    FillSmallSystem();
+    ASSERT_TRUE(Save());
+    std::map<std::string, std::string> saved;
+    for (const std::string name : FolderFiles) {
+        saved[name] = ReadText(Folder() + name);
+        WriteText(Folder() + name, "\xEF\xBB\xBF" + saved[name]);
+    }
+    const auto loaded = Reload(true);
+    EXPECT_EQ(loaded->TakeFileWarnings(), std::vector<std::string>{});
+    // What the files do not read back.
+    loaded->SetWacn(0xBEE00);
+    loaded->UpdateNeighbor(NEIGHBORREC{SysId, 2, 7, 0x10A5, 0, 0.0, ""});
+    std::string error;
+    ASSERT_TRUE(loaded->SaveSystemFolder(error)) << error;
+    for (const std::string name : FolderFiles)
+        EXPECT_EQ(ReadText(Folder() + name), saved[name]) << name;
+}
+
+TEST_F(SystemFolderTest, FileInNoKnownLayoutIsKeptAsideNotRewritten)
+{
+    const std::string unreadable = "FileVersion:-99999999999999999999\r\n";
+    const std::map<std::string, std::string> files = {
+        {"TalkGroups.txt", unreadable + "1003,Fire,1500000000,\"h\"\r\n"},
+        {"Radios.txt", unreadable + "1003270,\"Car\",1500000000,\"h\"\r\n"},
+        {"Tower001003.txt", unreadable + "-Tables\r\n03,851,0.0125,-45,\"Confirmed\",0.0125,1\r\n"},
+    };
+    for (const auto& [name, text] : files) {
+        std::filesystem::remove_all(Folder());
+        WriteText(Folder() + name, text);
+        const auto loaded = Reload(true);
+        EXPECT_EQ(loaded->TalkgroupCount() + loaded->RadioCount(), 0) << name;
+        EXPECT_EQ(Tables(*loaded)[3].Base, 0.0) << name;
+        const std::string path = Folder() + name;
+        EXPECT_EQ(loaded->TakeFileWarnings(),
+                  std::vector<std::string>{CannotRead(path, "its \"FileVersion:\" line cannot be read")});
+        std::string error;
+        ASSERT_TRUE(loaded->SaveSystemFolder(error)) << error;
+        EXPECT_EQ(loaded->TakeFileWarnings(), std::vector<std::string>{KeptAs(path)});
+        EXPECT_EQ(ReadText(path + ".unreadable"), text);
+        EXPECT_NE(ReadText(path), text);
+        // Once kept, the next save simply writes.
+        ASSERT_TRUE(loaded->SaveSystemFolder(error)) << error;
+        EXPECT_EQ(loaded->TakeFileWarnings(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(SystemFolderTest, PipesDevicesAndHugeFilesAreRefusedByName)
+{
+    CreateDirectories(Folder());
+    ASSERT_EQ(::mkfifo((Folder() + "System.ini").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((Folder() + "TalkGroups.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", Folder() + "Radios.txt");
+    WriteText(Folder() + "Tower001003.txt", "");
+    std::filesystem::resize_file(Folder() + "Tower001003.txt", LargestReadableFile + 1);
+    const auto loaded = Reload(true);
+    std::vector<std::string> expected;
+    for (const std::string name : FolderFiles)
+        expected.push_back(CannotRead(Folder() + name, name.starts_with("Tower") ? "larger than 256 MB"
+                                                                                  : "not a regular file"));
+    EXPECT_EQ(loaded->TakeFileWarnings(), expected);
+
+    std::string error;
+    ASSERT_TRUE(loaded->SaveSystemFolder(error)) << error;
+    expected.clear();
+    for (const std::string name : FolderFiles)
+        expected.push_back(KeptAs(Folder() + name));
+    EXPECT_EQ(loaded->TakeFileWarnings(), expected);
+    EXPECT_TRUE(std::filesystem::is_fifo(Folder() + "TalkGroups.txt.unreadable"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(Folder() + "TalkGroups.txt"));
+}
+
+TEST_F(SystemFolderTest, AssumedTablesComeBackBothAfterASave)
+{
+    model.SetSystemAndSite(SysId, 1, ServiceClass, 3);
+    ASSERT_TRUE(Save());
+    const auto tables = Tables(*Reload(false));
+    EXPECT_EQ(tables, Tables(model));
+    EXPECT_EQ(tables[0].Base, 851.00625);
+    EXPECT_EQ(tables[1].Base, 762.00625);
+}
+
+TEST_F(SystemFolderTest, TimesBeyondAnyCalendarAreLimitedOnLoad)
+{
+    WriteText(Folder() + "TalkGroups.txt", "FileVersion:7\r\n"
+                                           "100,50,\"Far\",67768036191676799,\"h\",-5,\"h\",\"#000000\",\"#000000\","
+                                           "\"N\",0,0\r\n");
+    WriteText(Folder() + "Radios.txt", "FileVersion:4\r\n7,\"Car\",-67768036191676799,\"h\"\r\n");
+    const auto loaded = Reload(false);
+    EXPECT_EQ(Talkgroups(*loaded)[0].LastSeen, 253402300799);
+    EXPECT_EQ(Radios(*loaded)[0].LastSeen, March2); // 0: now
+    std::string error;
+    ASSERT_TRUE(loaded->SaveSystemFolder(error)) << error;
+    const std::string talkgroups = ReadText(Folder() + "TalkGroups.txt");
+    EXPECT_EQ(talkgroups.substr(talkgroups.find("100,")),
+              "100,50,\"Far\",253402300799,\"12/31/9999 @ 18:59\",0,\"Unknown\",\"#000000\",\"#000000\",\"N\",0,0\r\n");
+}
+
+TEST_F(SystemFolderTest, ControlCharactersNeverEnterADescription)
+{
+    using namespace std::string_literals;
+    WriteText(Folder() + "TalkGroups.txt", "FileVersion:7\r\n100,50,\"Fire\tNorth\x01\x7F\",1520000000,\"h\"\r\n");
+    WriteText(Folder() + "Radios.txt", "FileVersion:4\r\n5,\"Car\0\0 5\x1B\",1520000000,\"h\"\r\n"s);
+    WriteText(Folder() + "System.ini", "[System]\r\nDescription=Coun\x02ty\r\n[Towers]\r\n002007=Val\x03ley\r\n");
+    WriteText(Folder() + "Tower001003.txt", "FileVersion:8\r\n-TowerInfo\r\nCall Sign(s)  : WQ\x04" "AB1 KZ\x05\r\n");
+    const auto loaded = Reload(false);
+    EXPECT_EQ(Talkgroups(*loaded)[0].Description, "Fire North");
+    EXPECT_EQ(Radios(*loaded)[0].Description, "Car 5");
+    EXPECT_EQ(Info(*loaded).SystemDescription, "County");
+    EXPECT_EQ(loaded->GetTowerDescription(2, 7), "Valley");
+    EXPECT_EQ(Info(*loaded).CallSigns, "WQAB1 KZ");
+}
+
+TEST_F(SystemFolderTest, SaveRemovesWhatAKilledSaveLeftBehind)
+{
+    FillSmallSystem();
+    WriteText(Folder() + ".Radios.txt.tmp-a1B2c3", std::string(1000, 'x'));
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"Radios.txt", "System.ini", "TalkGroups.txt",
+                                                               "Tower001003.txt"}));
+}
+
+TEST_F(SystemFolderTest, WhatASaveWroteLoadsAndSavesTheSameAgain)
+{
+    const std::string tables = "FileVersion:8\r\n-Tables\r\n";
+    const struct
+    {
+        const char* Case;
+        std::string Ini;
+        std::string Tower;
+    } cases[] = {
+        {"unknown source", "[Tables]\r\nTable1=\"762.00625\",\"0.00625\",\"0.0125\",\"30\",\"1\",\"255\"\r\n", ""},
+        {"manual beside assumed", "[Tables]\r\nTable1=\"762.00625\",\"0.00625\",\"0.0125\",\"30\",\"1\",\"1\"\r\n", ""},
+        {"six decimals", "", tables + "01,762.006251,0.00625,30.000165,\"Manual\",0.0125,1\r\n"},
+        {"input channel before its table",
+         "[Tables]\r\nTable1=\"762.00625\",\"0.00625\",\"0.0125\",\"30\",\"1\",\"2\"\r\n",
+         "FileVersion:8\r\n-Frequencies\r\n\"01-0165\",\"v\",0,\"01-0200\",0,1,0\r\n-Tables\r\n"
+         "01,77.00625,0.00625,30,\"Confirmed\",0.0125,1\r\n"},
+        {"RFSS beyond three digits", "[Towers]\r\n123456789=Far\r\n0305=Near\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(Folder());
+        WriteText(Folder() + "System.ini", c.Ini);
+        WriteText(Folder() + "Tower001003.txt", c.Tower);
+        std::map<std::string, std::string> once;
+        for (int round = 0; round < 2; ++round) {
+            std::string error;
+            ASSERT_TRUE(Reload(true)->SaveSystemFolder(error)) << error;
+            for (const std::string name : FolderFiles) {
+                if (round == 0)
+                    once[name] = ReadText(Folder() + name);
+                else
+                    EXPECT_EQ(ReadText(Folder() + name), once[name]) << c.Case << ": " << name;
+            }
+        }
+    }
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "platform/Files.h"
 #include "support/TemporaryFolder.h"
 
@@ -173,4 +175,101 @@ TEST(DocumentsFolder, ReadsXdgUserDirsElseDocuments)
     WriteText(home / ".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/srv/papers\"\n");
     EXPECT_EQ(DocumentsFolder(), "/srv/papers/");
     setenv("HOME", oldHome.c_str(), 1);
+}
+
+TEST(ReadRegularFile, RefusesWhatIsNoPlainFileWithoutBlocking)
+{
+    TemporaryFolder folder;
+    WriteText(folder / "plain.txt", "text");
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", folder / "zero");
+    std::filesystem::create_directory(folder / "dir");
+    WriteText(folder / "huge", "");
+    std::filesystem::resize_file(folder / "huge", LargestReadableFile + 1); // sparse
+    const struct
+    {
+        std::string Name;
+        ReadOutcome Outcome;
+        std::string Reason;
+    } cases[] = {
+        {"plain.txt", ReadOutcome::Read, ""},
+        {"missing", ReadOutcome::Missing, ""},
+        {"fifo", ReadOutcome::Refused, "not a regular file"},
+        {"zero", ReadOutcome::Refused, "not a regular file"},
+        {"dir", ReadOutcome::Refused, "not a regular file"},
+        {"huge", ReadOutcome::Refused, "larger than 256 MB"},
+    };
+    for (const auto& c : cases) {
+        std::string text;
+        std::string error;
+        EXPECT_EQ(ReadRegularFile(folder / c.Name, text, error), c.Outcome) << c.Name;
+        EXPECT_EQ(error, c.Reason.empty() ? "" : "Cannot read \"" + folder / c.Name + "\": " + c.Reason) << c.Name;
+        EXPECT_EQ(text, c.Outcome == ReadOutcome::Read ? "text" : "") << c.Name;
+    }
+}
+
+TEST(AppendToFile, HeaderOnlyIntoAnEmptyFileAndNothingOnFailure)
+{
+    TemporaryFolder folder;
+    const std::string log = folder / "GrantLog-103.csv";
+    std::string error;
+    ASSERT_TRUE(AppendToFile(log, "head\r\n", "row 1\r\n", error)) << error;
+    ASSERT_TRUE(AppendToFile(log, "head\r\n", "row 2\r\n", error)) << error;
+    {
+        WriteFault fault(".csv", ENOSPC);
+        EXPECT_FALSE(AppendToFile(log, "head\r\n", "row 3 that does not fit\r\nrow 4\r\n", error));
+    }
+    EXPECT_EQ(error, "Cannot write \"" + log + "\": No space left on device");
+    EXPECT_EQ(ReadText(log), "head\r\nrow 1\r\nrow 2\r\n");
+}
+
+TEST(AppendToFile, NeverWritesThroughALinkOrIntoAPipe)
+{
+    TemporaryFolder folder;
+    WriteText(folder / "victim", "9 bytes!\n");
+    std::filesystem::create_symlink(folder / "victim", folder / "GrantLog-307.csv");
+    ASSERT_EQ(::mkfifo((folder / "EventLog-307.csv").c_str(), 0600), 0);
+    std::string error;
+    EXPECT_FALSE(AppendToFile(folder / "GrantLog-307.csv", "", "decoded text\r\n", error));
+    EXPECT_EQ(error, "Cannot write \"" + folder / "GrantLog-307.csv" + "\": a symbolic link");
+    EXPECT_EQ(ReadText(folder / "victim"), "9 bytes!\n");
+    // A pipe with no reader is refused at once instead of waiting for one.
+    EXPECT_FALSE(AppendToFile(folder / "EventLog-307.csv", "", "decoded text\r\n", error));
+
+    // The atomic save replaces the link itself and leaves its target alone.
+    ASSERT_TRUE(WriteFileAtomically(folder / "GrantLog-307.csv", "saved", error)) << error;
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "GrantLog-307.csv"));
+    EXPECT_EQ(ReadText(folder / "GrantLog-307.csv"), "saved");
+    EXPECT_EQ(ReadText(folder / "victim"), "9 bytes!\n");
+}
+
+TEST(KeepAside, TakesTheFirstFreeNameAndLeavesFoldersAlone)
+{
+    TemporaryFolder folder;
+    std::string keptAs;
+    std::string error;
+    for (const char* contents : {"first", "second"}) {
+        WriteText(folder / "TalkGroups.txt", contents);
+        ASSERT_TRUE(KeepAside(folder / "TalkGroups.txt", keptAs, error)) << error;
+    }
+    EXPECT_EQ(keptAs, folder / "TalkGroups.txt.unreadable-2");
+    EXPECT_EQ(ReadText(folder / "TalkGroups.txt.unreadable"), "first");
+    EXPECT_EQ(ReadText(folder / "TalkGroups.txt.unreadable-2"), "second");
+    ASSERT_TRUE(KeepAside(folder / "TalkGroups.txt", keptAs, error));
+    EXPECT_EQ(keptAs, "");
+    std::filesystem::create_directory(folder / "Radios.txt");
+    ASSERT_TRUE(KeepAside(folder / "Radios.txt", keptAs, error));
+    EXPECT_EQ(keptAs, "");
+    EXPECT_TRUE(IsDirectory(folder / "Radios.txt"));
+}
+
+TEST(RemoveTemporaryFiles, RemovesOnlyWhatACrashedSaveLeft)
+{
+    TemporaryFolder folder;
+    for (const char* name : {".Radios.txt.tmp-Ab12Cd", ".System.ini.tmp-000000", "Radios.txt", ".hidden",
+                             ".Radios.txt.tmp-short"})
+        WriteText(folder / name, "x");
+    EXPECT_EQ(RemoveTemporaryFiles(folder.Path()), 2);
+    EXPECT_EQ(Names(ListFolder(folder.Path(), "*")),
+              (std::vector<std::string>{".Radios.txt.tmp-short", ".hidden", "Radios.txt"}));
 }

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "support/TemporaryFolder.h"
@@ -133,4 +135,40 @@ TEST(IniFile, FailedUpdateKeepsThePreviousFile)
     EXPECT_EQ(ReadText(path), "[Backup]\r\nDays=7\r\n");
 
     EXPECT_FALSE(IniFile().UpdateFile(error));
+}
+
+TEST(IniFile, DuplicatedNamesStayFirstWinsThroughDeletesAndErases)
+{
+    IniFile ini;
+    ini.Parse("[A]\r\nk=1\r\nK=2\r\n[a]\r\nk=3\r\n[B]\r\nx=1\r\n");
+    EXPECT_EQ(ini.ReadString("a", "K", ""), "1");
+    ini.WriteString("A", "k", "4");
+    ini.DeleteKey("A", "K");
+    EXPECT_FALSE(ini.ValueExists("A", "k"));
+    ini.WriteString("A", "New", "5");
+    ini.EraseSection("b");
+    ini.WriteString("B", "y", "6");
+    EXPECT_EQ(ini.Text(), "[A]\r\nNew=5\r\n[a]\r\nk=3\r\n\r\n[B]\r\ny=6\r\n");
+    ini.EraseSection("A");
+    EXPECT_FALSE(ini.SectionExists("a"));
+    EXPECT_EQ(ini.Text(), "[B]\r\ny=6\r\n");
+}
+
+TEST(IniFile, FileThatCannotBeReadIsKeptAsideBeforeTheUpdate)
+{
+    TemporaryFolder folder;
+    const std::string path = folder / "Zembrant.ini";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadError(), "Cannot read \"" + path + "\": not a regular file");
+    ini.WriteString("Backup", "Days", "7");
+    std::string error;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(ini.UpdateFile(error, &warnings)) << error;
+    EXPECT_EQ(warnings, std::vector<std::string>{"Kept \"" + path + "\", which could not be read, as \"" + path +
+                                                 ".unreadable\""});
+    EXPECT_EQ(ReadText(path), "[Backup]\r\nDays=7\r\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(path + ".unreadable"));
+    ASSERT_TRUE(ini.UpdateFile(error, &warnings));
+    EXPECT_EQ(warnings.size(), 1U);
 }
