@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "input/CaptureReplay.h"
-#include "model/LogLists.h"
+#include "view/LogLists.h"
 
 // What the command line of zembrant-cli asks for.
 struct CliOptions

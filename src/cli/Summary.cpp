@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "model/P25Class.h"
-#include "model/RefreshCycle.h"
+#include "view/RefreshCycle.h"
 
 namespace {
 

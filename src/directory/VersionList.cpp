@@ -9,16 +9,6 @@ namespace {
 
 constexpr int VersionLineFields = 3;
 
-uint32_t MostSignificant(const PROGRAMVERSION& v)
-{
-    return (static_cast<uint32_t>(v.Major) << 16) | v.Minor;
-}
-
-uint32_t LeastSignificant(const PROGRAMVERSION& v)
-{
-    return (static_cast<uint32_t>(v.Release) << 16) | v.Build;
-}
-
 // Every run of blanks and tabs starts a new field, so a leading or trailing run adds an
 // empty one.
 std::vector<std::string_view> Fields(std::string_view line)
@@ -62,31 +52,21 @@ bool ReadVersion(std::string_view field, uint32_t& mostSignificant, uint32_t& le
 
 }
 
-#ifndef ZEMBRANT_VERSION_BUILD
-#define ZEMBRANT_VERSION_BUILD 0
-#endif
-
-PROGRAMVERSION ProgramVersion()
-{
-    return {ZEMBRANT_VERSION_MAJOR, ZEMBRANT_VERSION_MINOR, ZEMBRANT_VERSION_PATCH, ZEMBRANT_VERSION_BUILD};
-}
-
 std::string ProgramFileName(std::string_view executablePath)
 {
     const size_t slash = executablePath.find_last_of("/\\");
     return std::string(slash == std::string_view::npos ? executablePath : executablePath.substr(slash + 1));
 }
 
-std::string UpdateUserAgent(std::string_view fileName, const PROGRAMVERSION& version)
+std::string UpdateUserAgent(std::string_view fileName, const VersionInfo& version)
 {
     std::string_view base = fileName;
     if (base.size() > 4 && EqualsIgnoringCase(base.substr(base.size() - 4), ".exe"))
         base.remove_suffix(4);
-    return std::string(base) + "/" + std::to_string(version.Major) + "." + std::to_string(version.Minor) + "." +
-           std::to_string(version.Release) + "B" + std::to_string(version.Build);
+    return UserAgent(base, version);
 }
 
-bool IsNewerVersionListed(std::string_view list, std::string_view fileName, const PROGRAMVERSION& version)
+bool IsNewerVersionListed(std::string_view list, std::string_view fileName, const VersionInfo& version)
 {
     while (!list.empty()) {
         const size_t end = list.find('\n');
@@ -99,7 +79,7 @@ bool IsNewerVersionListed(std::string_view list, std::string_view fileName, cons
         if (fields.size() != VersionLineFields || !EqualsIgnoringCase(fields[0], fileName) ||
             !ReadVersion(fields[1], ms, ls))
             continue;
-        if (ms > MostSignificant(version) || (ms == MostSignificant(version) && ls > LeastSignificant(version)))
+        if (ms > version.MostSignificant() || (ms == version.MostSignificant() && ls > version.LeastSignificant()))
             return true;
     }
     return false;

@@ -3,24 +3,14 @@
 #include <string>
 #include <string_view>
 
-// The program's four-part version; the version list compares it as two 32-bit parts.
-struct PROGRAMVERSION
-{
-    uint16_t Major = 0;
-    uint16_t Minor = 0;
-    uint16_t Release = 0;
-    uint16_t Build = 0;
-};
-
-// The version of this build.
-PROGRAMVERSION ProgramVersion();
+#include "platform/Version.h"
 
 // The executable's name without its directory, as the version list names it.
 std::string ProgramFileName(std::string_view executablePath);
 // The user agent of the update check: the file name without a trailing ".exe", "/", then
 // major.minor.release "B" build.
-std::string UpdateUserAgent(std::string_view fileName, const PROGRAMVERSION& version);
+std::string UpdateUserAgent(std::string_view fileName, const VersionInfo& version);
 
 // Whether the version list (the text of "CurrentVersions.txt") offers fileName in a version
 // newer than version.
-bool IsNewerVersionListed(std::string_view list, std::string_view fileName, const PROGRAMVERSION& version);
+bool IsNewerVersionListed(std::string_view list, std::string_view fileName, const VersionInfo& version);

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "decoder/BlockDecoder.h"
 #include "decoder/Tsbk.h"
 #include "platform/WorkerThread.h"
 
@@ -14,15 +15,6 @@ struct ProcessingTotals
     uint64_t BlocksRecognised = 0;
     uint64_t CrcFailures = 0;
     uint64_t PacketsDecoded = 0;
-};
-
-// What ProcThread hands its blocks to; P25Class in the program.
-class BlockDecoder
-{
-public:
-    virtual ~BlockDecoder() = default;
-    virtual bool DecodeTsbk(const uint8_t* block) = 0;
-    virtual bool DecodeMultiBlock(const PacketRecord& packet) = 0;
 };
 
 // Told of every block the processing thread takes, before it is decoded; capture replay

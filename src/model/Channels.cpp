@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "model/Locks.h"
 
 namespace {

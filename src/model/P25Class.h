@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "decoder/Tsbk.h"
-#include "input/ProcThread.h"
+#include "decoder/BlockDecoder.h"
 #include "model/RadioTable.h"
 #include "model/Records.h"
 #include "platform/Clock.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "persistence/Config.h"
 #include "platform/Text.h"
 #include "view/FieldNumbers.h"

@@ -1,8 +1,8 @@
 #pragma once
 #include <string_view>
 
-#include "model/LogLists.h"
-#include "model/ScreenLists.h"
+#include "view/LogLists.h"
+#include "view/ScreenLists.h"
 
 // Column numbers of the main window's lists, in the order the window shows them. A
 // TextRow's Caption is column 0 and Cells[i] column i + 1; a LogRow's Cells[i] is column i.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "persistence/Config.h"
 #include "platform/Text.h"
 #include "view/FieldNumbers.h"

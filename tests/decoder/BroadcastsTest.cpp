@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "support/DecodedSite.h"
 
 namespace {

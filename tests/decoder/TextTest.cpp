@@ -3,7 +3,7 @@
 #include <cmath>
 #include <random>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 
 namespace {
 

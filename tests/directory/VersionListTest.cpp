@@ -4,7 +4,7 @@
 
 TEST(VersionList, FindsANewerVersionOfThisProgram)
 {
-    const PROGRAMVERSION version{2, 1, 0, 7};
+    const VersionInfo version{2, 1, 0, 7};
     const struct
     {
         std::string List;
@@ -37,7 +37,7 @@ TEST(VersionList, FindsANewerVersionOfThisProgram)
 
 TEST(VersionList, NamesAndUserAgent)
 {
-    const PROGRAMVERSION version{2, 1, 0, 7};
+    const VersionInfo version{2, 1, 0, 7};
     EXPECT_EQ(ProgramFileName("/usr/local/bin/zembrant"), "zembrant");
     EXPECT_EQ(ProgramFileName("C:\\Programs\\Zembrant.exe"), "Zembrant.exe");
     EXPECT_EQ(UpdateUserAgent("zembrant", version), "zembrant/2.1.0B7");

@@ -1,11 +1,11 @@
-#include "input/DecodeSession.h"
+#include "session/DecodeSession.h"
 
 #include <chrono>
 #include <thread>
 
 #include "input/TBSKQueue.h"
 #include "model/P25Class.h"
-#include "model/RefreshCycle.h"
+#include "view/RefreshCycle.h"
 #include "scanner/FollowLogic.h"
 #include "scanner/ScannerControl.h"
 

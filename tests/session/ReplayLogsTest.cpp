@@ -10,7 +10,7 @@
 
 #include "input/CaptureReplay.h"
 #include "input/TBSKQueue.h"
-#include "model/RefreshCycle.h"
+#include "view/RefreshCycle.h"
 #include "support/CaptureWriter.h"
 #include "support/DecodedSite.h"
 #include "support/LogDrain.h"

@@ -1,4 +1,4 @@
-#include "model/LogLists.h"
+#include "view/LogLists.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <map>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "model/P25Class.h"
 #include "persistence/Config.h"
 #include "platform/Clock.h"

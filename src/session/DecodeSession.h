@@ -7,7 +7,7 @@
 
 #include "input/KavriReadThread.h"
 #include "input/ProcThread.h"
-#include "model/LogLists.h"
+#include "view/LogLists.h"
 #include "model/Records.h"
 #include "persistence/Config.h"
 

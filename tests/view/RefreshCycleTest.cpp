@@ -4,7 +4,7 @@
 #include <ctime>
 #include <deque>
 
-#include "model/RefreshCycle.h"
+#include "view/RefreshCycle.h"
 
 namespace {
 

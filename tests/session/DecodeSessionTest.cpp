@@ -3,9 +3,9 @@
 #include <chrono>
 #include <thread>
 
-#include "input/DecodeSession.h"
+#include "session/DecodeSession.h"
 #include "input/TBSKQueue.h"
-#include "model/RefreshCycle.h"
+#include "view/RefreshCycle.h"
 #include "platform/Files.h"
 #include "support/Blocks.h"
 #include "support/TemporaryFolder.h"

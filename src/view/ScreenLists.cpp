@@ -1,8 +1,8 @@
-#include "model/ScreenLists.h"
+#include "view/ScreenLists.h"
 
 #include <algorithm>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "model/P25Class.h"
 #include "platform/Clock.h"
 

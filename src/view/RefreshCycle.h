@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "model/LogLists.h"
+#include "view/LogLists.h"
 #include "model/P25Class.h"
-#include "model/ScreenLists.h"
+#include "view/ScreenLists.h"
 
 // One refresh of the window's lists from the model: the time-outs on the activity clock,
 // then each section whose changed flag is set (or all on a full redraw), in the window's

@@ -1,9 +1,9 @@
-#include "model/RefreshCycle.h"
+#include "view/RefreshCycle.h"
 
 #include <bit>
 #include <utility>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 
 RefreshCycle::RefreshCycle(P25Class& model)
     : m_model(model),

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "model/LogLists.h"
+#include "view/LogLists.h"
 #include "model/P25Class.h"
 #include "platform/Files.h"
 #include "support/TemporaryFolder.h"

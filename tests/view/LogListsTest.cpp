@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "decoder/Text.h"
+#include "platform/TextFormat.h"
 #include "input/CaptureReplay.h"
-#include "model/LogLists.h"
+#include "view/LogLists.h"
 #include "model/P25Class.h"
 #include "platform/Files.h"
 #include "support/Blocks.h"
