@@ -109,6 +109,11 @@ public:
     int GetSiteId() const;
     uint8_t IsSystemInfoChanged() const;
     bool GetSystemInfo(SYSINFO& destination);
+    // The refresh's forms: a single attempt at SYSINFOLOCK, which a system folder load holds
+    // for a long time. False while another thread holds it; nothing is cleared then.
+    bool TryIsSystemInfoChanged(bool& changed) const;
+    bool TryGetSystemInfo(SYSINFO& destination, std::vector<TOWERS>& towers);
+    bool TryGetTowers(std::vector<TOWERS>& destination) const;
     static std::string ServiceClassText(uint8_t bits);
     // SysId, RfssId and SiteId as they stand, read without a lock (log records are stamped
     // with it and the decoder's gate reads it).

@@ -224,6 +224,35 @@ uint8_t P25Class::IsSystemInfoChanged() const
     return m_sysInfo.SystemInfoChanged;
 }
 
+bool P25Class::TryIsSystemInfoChanged(bool& changed) const
+{
+    TryNamedLockGuard guard(Locks::SYSINFOLOCK, TryNamedLockGuard::Mode::SingleAttempt);
+    if (!guard.Held())
+        return false;
+    changed = m_sysInfo.SystemInfoChanged != 0;
+    return true;
+}
+
+bool P25Class::TryGetSystemInfo(SYSINFO& destination, std::vector<TOWERS>& towers)
+{
+    TryNamedLockGuard guard(Locks::SYSINFOLOCK, TryNamedLockGuard::Mode::SingleAttempt);
+    if (!guard.Held())
+        return false;
+    destination = m_sysInfo;
+    towers = m_towers;
+    m_sysInfo.SystemInfoChanged = 0;
+    return true;
+}
+
+bool P25Class::TryGetTowers(std::vector<TOWERS>& destination) const
+{
+    TryNamedLockGuard guard(Locks::SYSINFOLOCK, TryNamedLockGuard::Mode::SingleAttempt);
+    if (!guard.Held())
+        return false;
+    destination = m_towers;
+    return true;
+}
+
 bool P25Class::GetSystemInfo(SYSINFO& destination)
 {
     NamedLockGuard guard(Locks::SYSINFOLOCK);

@@ -374,6 +374,32 @@ void LogLists::AddPacket(const ALLPKT& record)
                       {m_times.Text(record.Time), PacketDataText(record.Block), record.Text});
 }
 
+void LogLists::RefreshDescriptions(P25Class& model)
+{
+    const auto radio = [&](const std::string& cell) { return model.FindRadioDescription(LeadingNumber(cell)); };
+    const auto talkgroup = [&](const std::string& cell) {
+        return model.GetTalkgroupDescription(static_cast<int>(LeadingNumber(cell)));
+    };
+    for (LogRow& row : List(LogKind::Affiliations).m_rows) {
+        if (!row.Cells[2].empty())
+            row.Cells[3] = talkgroup(row.Cells[2]);
+        row.Cells[5] = radio(row.Cells[4]);
+    }
+    // The type cell starts with the kind; the talkgroup cell holds a radio for the kinds
+    // between two radios.
+    for (LogKind kind : {LogKind::GrantTrace, LogKind::RecentGrants}) {
+        for (LogRow& row : List(kind).m_rows) {
+            const std::string& type = row.Cells[1];
+            const bool group = type.starts_with("Group") || type.starts_with("Queued");
+            const bool radios = type.starts_with("Private") || type.starts_with("Data") || type.starts_with("Alert");
+            if (!row.Cells[4].empty() && (group || radios))
+                row.Cells[5] = group ? talkgroup(row.Cells[4]) : radio(row.Cells[4]);
+            if (!row.Cells[6].empty())
+                row.Cells[7] = radio(row.Cells[6]);
+        }
+    }
+}
+
 void LogLists::AddRawLine(const std::string& line)
 {
     LogList::SetCells(List(LogKind::RawDump).NewRow(LOGSITE{}), {line});

@@ -55,6 +55,9 @@ struct LogSettings
 
 class LogList
 {
+    // Refreshes descriptions in place.
+    friend class LogLists;
+
 public:
     LogList(LogKind kind, size_t cap) : m_kind(kind), m_cap(cap) {}
 
@@ -118,6 +121,10 @@ public:
     void AddRawLine(const std::string& line);
 
     std::function<void(LogKind)> onClear;
+
+    // The talkgroup and radio descriptions of the affiliation log, the grant trace and the
+    // recent grants, read again from the model (after an edit or an import).
+    void RefreshDescriptions(P25Class& model);
 
     static std::string PacketDataText(const TsbkBlock& block);
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/TextFormat.h"
+#include "view/ListSorting.h"
 
 RefreshCycle::RefreshCycle(P25Class& model)
     : m_model(model),
@@ -37,15 +38,23 @@ void RefreshCycle::RunCycle(const Inputs& inputs)
         m_lastTicks = ticks;
     }
     const bool full = RequestFullRedraw.exchange(false);
+    if (full)
+        RebuildAffiliationList();
     for (uint32_t pending = std::exchange(m_pendingSections, 0); pending != 0; pending &= pending - 1)
         Drawn(static_cast<Section>(std::countr_zero(pending)));
 
     if (m_model.AreIdentifierTablesChanged() || full)
         DrawIdentifierTables();
-    if (m_model.IsSystemInfoChanged() || full) {
+    // A system folder load holds SYSINFOLOCK for long: the section waits for a later cycle
+    // rather than the window for the lock.
+    bool systemChanged = false;
+    m_systemInfoDue = m_systemInfoDue || full || (m_model.TryIsSystemInfoChanged(systemChanged) && systemChanged);
+    if (m_systemInfoDue) {
         SYSINFO info;
-        m_model.GetSystemInfo(info);
-        DrawSystemInformation(info);
+        if (m_model.TryGetSystemInfo(info, m_towers)) {
+            m_systemInfoDue = false;
+            DrawSystemInformation(info);
+        }
     }
     if (m_model.AreChannelsChanged() || full)
         DrawActivity(inputs);
@@ -129,12 +138,15 @@ void RefreshCycle::CheckIdentity()
     if (m_identityChecked)
         return;
     m_identityChecked = m_betweenBlocks;
-    const bool changed = m_model.IsSystemInfoChanged();
+    bool changed = false;
+    if (!m_model.TryIsSystemInfoChanged(changed))
+        return;
     const LOGSITE site = m_model.LogSite();
     if (!changed && m_shownWacnKnown && site.RfssId == m_shownRfss && site.SiteId == m_shownSite)
         return;
     SYSINFO info;
-    m_model.GetSystemInfo(info);
+    if (!m_model.TryGetSystemInfo(info, m_towers))
+        return;
     const bool stale = (info.Wacn != 0 && !m_shownWacnKnown) || info.RfssId != m_shownRfss || info.SiteId != m_shownSite;
     if (changed || stale)
         DrawSystemInformation(info);
@@ -145,9 +157,7 @@ void RefreshCycle::DrawSystemInformation(const SYSINFO& info)
     m_shownRfss = info.RfssId;
     m_shownSite = info.SiteId;
     m_shownWacnKnown = info.SysId != 0 && info.Wacn != 0;
-    std::vector<TOWERS> towers;
-    m_model.GetTowers(towers);
-    const std::string tower = TowerDescriptionOf(towers, info.RfssId, info.SiteId);
+    const std::string tower = TowerDescriptionOf(m_towers, info.RfssId, info.SiteId);
     Labels = BuildSystemLabels(info, tower);
     SiteInformation = SiteInformationRows(info, tower);
     Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
@@ -167,11 +177,16 @@ void RefreshCycle::DrawIdentifierTables()
 
 void RefreshCycle::DrawActivity(const Inputs& inputs)
 {
-    Hold = HoldLabel(inputs.HeldTalkgroup);
+    // Before a system is known the channels are not shown; only a new hold label is told.
     if (m_model.LogSite().SysId == 0) {
-        Drawn(Section::Activity);
+        std::string hold = HoldLabel(inputs.HeldTalkgroup);
+        if (hold != Hold) {
+            Hold = std::move(hold);
+            Drawn(Section::Activity);
+        }
         return;
     }
+    Hold = HoldLabel(inputs.HeldTalkgroup);
     CheckIdentity();
     const int count = m_model.GetChannels(m_channelCopy.data(), MaxChannels);
     const std::span<const FreqInfo> channels(m_channelCopy.data(), count);
@@ -188,10 +203,30 @@ void RefreshCycle::DrawAdjacentSites()
         return;
     CheckIdentity();
     const int count = m_model.GetNeighbors(m_neighborCopy.data(), MaxNeighbors);
-    std::vector<TOWERS> towers;
-    m_model.GetTowers(towers);
-    AdjacentSites = AdjacentRows(m_neighborCopy.data(), count, towers);
+    m_model.TryGetTowers(m_towers);
+    AdjacentSites = AdjacentRows(m_neighborCopy.data(), count, m_towers);
     Drawn(Section::AdjacentSites);
+}
+
+void RefreshCycle::RebuildAffiliationList()
+{
+    std::lock_guard guard(m_mutex);
+    std::vector<AFFREC> list(MaxAffiliations);
+    list.resize(m_model.GetAffiliations(list.data(), MaxAffiliations));
+    Affiliations.Clear();
+    for (const AFFREC& entry : list)
+        Affiliations.Apply(m_model, AFFLOG{.Function = 'A', .Radio = entry.Radio, .Talkgroup = entry.Talkgroup,
+                                           .Text = {}, .Time = entry.Time, .Site = {}});
+    AffiliationCaption = "Affiliation List (" + std::to_string(Affiliations.Size()) + ")";
+    Drawn(Section::Affiliations);
+}
+
+void RefreshCycle::RefreshLogDescriptions()
+{
+    std::lock_guard guard(m_mutex);
+    Logs.RefreshDescriptions(m_model);
+    Drawn(Section::Affiliations);
+    Drawn(Section::Grants);
 }
 
 void RefreshCycle::DrawAffiliations()
@@ -282,6 +317,7 @@ void RefreshCycle::DrawFilterRanges()
     FilteringEnabled = m_model.IsFilteringEnabled();
     const int count = m_model.GetFilterRanges(m_filterCopy.data(), MaxFilterRanges);
     FilterRanges = FilterRows(m_filterCopy.data(), count);
+    SortFilterRows(FilterRanges);
     Drawn(Section::FilterRanges);
 }
 

@@ -49,6 +49,11 @@ public:
     void RunCycle(const Inputs& inputs);
     // Takes every pending log record now.
     void DrainLogs();
+    // The two "Refresh" commands: the affiliation list rebuilt from the model's list (a full
+    // redraw does it too), and the descriptions of the affiliation log, the grant trace and
+    // the recent grants read again from the model.
+    void RebuildAffiliationList();
+    void RefreshLogDescriptions();
     // A replay's processing thread, before each block is decoded: whatever the blocks
     // before it logged becomes rows now, reading the model of this moment, as a live
     // refresh that keeps up with 40 blocks a second builds them. The sections this
@@ -113,6 +118,9 @@ private:
     // Between blocks, sections rebuilt are kept here for the next cycle to tell.
     bool m_betweenBlocks = false;
     bool m_identityChecked = false;
+    bool m_systemInfoDue = false;
+    // The towers as last read; kept when SYSINFOLOCK was busy.
+    std::vector<TOWERS> m_towers;
     uint32_t m_pendingSections = 0;
     LogSettings m_settings;
     int m_privatePriority = 0;

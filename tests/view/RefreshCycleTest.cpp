@@ -4,6 +4,8 @@
 #include <ctime>
 #include <deque>
 
+#include "model/Locks.h"
+#include "../model/LockHolder.h"
 #include "view/RefreshCycle.h"
 
 namespace {
@@ -173,4 +175,51 @@ TEST_F(RefreshCycleTest, UsageLettersFollowTheirFlags)
         channel.UsageFlags = c.Flags;
         EXPECT_EQ(ActivityRows(model, &channel, 1, -1, 0)[0].Cells[1], c.Letters) << c.Flags;
     }
+}
+
+// A system folder load holds SYSINFOLOCK for long: the cycle goes on without the section
+// and draws it once the lock is free. Before that, nothing is told again and again.
+TEST_F(RefreshCycleTest, CyclesNeverWaitForTheSystemLockNorRepeatThemselves)
+{
+    std::vector<RefreshCycle::Section> told;
+    refresh.onSection = [&](RefreshCycle::Section s) { told.push_back(s); };
+    model.SetChannelsChanged();
+    Cycle();
+    told.clear();
+    for (int i = 0; i < 10; ++i)
+        Cycle();
+    EXPECT_TRUE(told.empty());
+
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    {
+        LockHolder loading(Locks::SYSINFOLOCK);
+        Cycle();
+        EXPECT_EQ(refresh.Labels.SysId, "000");
+    }
+    Cycle();
+    EXPECT_EQ(refresh.Labels.SysId, "1A2");
+}
+
+TEST_F(RefreshCycleTest, FilterRangesAreShownInOrderAndRefreshReadsDescriptionsAgain)
+{
+    model.SetSystemAndSite(0x1A2, 1, 0x30, 3);
+    for (const auto& [low, high] : {std::pair{500, 600}, {100, 900}, {100, 200}})
+        model.SetFilterRange(1, low, high);
+    model.SetGrantsVisible(true);
+    model.SetTalkgroup(300, "Fire", 0, 10, 0);
+    model.RecordAffiliation('A', 4001, "Group Affiliation", 300);
+    model.LogGrant("Group", 0x1001, "", 4001, 300);
+    Cycle();
+    ASSERT_EQ(refresh.FilterRanges.size(), 3u);
+    EXPECT_EQ(refresh.FilterRanges[0].Caption + "-" + refresh.FilterRanges[0].Cells[0], "100-200");
+    EXPECT_EQ(refresh.FilterRanges[2].Caption, "500");
+
+    model.SetTalkgroup(300, "Fire Dispatch", 0, 10, 0);
+    refresh.RefreshLogDescriptions();
+    EXPECT_EQ(refresh.Logs.List(LogKind::GrantTrace).Rows().back().Cells[5], "Fire Dispatch");
+    EXPECT_EQ(refresh.Logs.List(LogKind::RecentGrants).Rows().back().Cells[5], "Fire Dispatch");
+    EXPECT_EQ(refresh.Logs.List(LogKind::Affiliations).Rows().back().Cells[3], "Fire Dispatch");
+    refresh.RebuildAffiliationList();
+    ASSERT_EQ(refresh.Affiliations.Rows().size(), 1u);
+    EXPECT_EQ(refresh.Affiliations.Rows()[0].Cells[0], "Fire Dispatch");
 }
