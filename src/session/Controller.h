@@ -166,8 +166,12 @@ public:
     bool PollReplayEnded() const;
     ReplayOutcome ReplayResult() const;
     // After the end: releases the replay, clears DecodeActive and puts the model back on
-    // the live clock. The front end then shows ControllerTexts::ReplayDone.
-    void ReplayFinish();
+    // the live clock. The front end then shows ControllerTexts::ReplayDone. False (and
+    // nothing done) while the replay still runs.
+    bool ReplayFinish();
+    // The replay's threads run at idle priority, as the window runs them; the CLI, alone
+    // on its machine, runs them at normal priority.
+    bool ReplayAtIdlePriority = true;
     // A log save that failed while the replay's processing thread saved a filling list
     // (processing thread).
     std::function<void(const std::string& error)> onSaveError;
@@ -208,11 +212,9 @@ public:
 private:
     int FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held);
     void ApplySettingsToModel();
-    void ResetForDecode();
     void SaveFillingList(LogKind kind);
-    void ReleaseReplay();
-    void ReleaseBackup();
 
+    Clock& m_liveClock;
     SessionClock m_clock;
     P25Class m_model;
     TBSKQueue m_queue;
@@ -239,4 +241,5 @@ private:
     bool m_autoSaveTimerOn = false;
     bool m_stopping = false;
     std::optional<std::chrono::steady_clock::time_point> m_portErrorStopAt;
+    std::atomic<bool> m_rawDumpOn{false};
 };
