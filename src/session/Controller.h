@@ -97,6 +97,9 @@ public:
     // The shown lists; read them on the front end's thread. During a replay the
     // processing thread also builds log rows: hold Refresh().Mutex() to read the logs then.
     RefreshCycle& Refresh() { return m_refresh; }
+    // The live session's threads and second scanner (its reader's state, for tests and
+    // status lines).
+    DecodeSession& Session() { return m_session; }
 
     // --- Window-level state.
     bool DecodeActive() const { return m_decodeActive.load(); }

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/Files.h"
+#include "session/Controller.h"
+#include "support/Blocks.h"
+#include "support/CaptureWriter.h"
+#include "support/TemporaryFolder.h"
+#include "support/TestScanner.h"
+
+namespace {
+
+constexpr int TypeColumn = 2;
+constexpr int ActiveColumn = 8;
+
+// Identifier table 0: 851.00625 MHz in 12.5 kHz steps.
+TsbkBlock Identifiers()
+{
+    TsbkBlock block = MakeTsbk(0x3D, 0x00, {0x10, 0x00, 0x00, 100});
+    PutField(block, 6, 4, 851006250 / 5);
+    return block;
+}
+
+// Talkgroup 100 on channel 0-0005, radio 4001.
+TsbkBlock Grant()
+{
+    return MakeTsbk(0x00, 0x00, {0x00, 0x10, 0x05, 0x00, 100, 0x00, 0x0F, 0xA1});
+}
+
+// The front end's timer: refreshes until done, and never leaves the waiting to the controller.
+template <typename Done>
+bool RefreshUntil(Controller& controller, Done done, int timeoutMs = 10000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        controller.RefreshStep();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+CONFIG Settings(const TemporaryFolder& folder)
+{
+    CONFIG config;
+    config.DataFolder = folder.Path();
+    config.ConfigFile = folder / "Zembrant.ini";
+    config.GrantsVisible = true;
+    config.GrantsAutoSave = true;
+    return config;
+}
+
+}
+
+// A live session over a pseudo-terminal: the stop saves what the settings ask for, and the
+// queue drains while the test's own thread goes on refreshing.
+TEST(Controller, LiveSessionStopsInStepsWhileTheCallerRefreshes)
+{
+    TemporaryFolder folder;
+    TestScanner scanner;
+    ManualClock clock(1700000000);
+    Controller controller(clock);
+    CONFIG config = Settings(folder);
+    config.CommPort = scanner.SlavePath();
+    config.ScannerType = 1;
+    config.DataSaveOnDecodeStop = true;
+    config.LogSaveOnDecodeStop = true;
+    controller.SetConfig(config);
+
+    ASSERT_TRUE(controller.StartDecodeSession());
+    EXPECT_TRUE(controller.DecodeActive());
+    EXPECT_TRUE(controller.AutoSaveTimerOn());
+    EXPECT_FALSE(controller.StartDecodeSession());
+    EXPECT_FALSE(controller.ReplayBegin());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Session().Reader()->IsReading(); }));
+
+    for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
+        scanner.Write(TestScanner::Psr500Line(block) + "\r\n");
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Refresh().FollowedRow >= 0; }));
+    EXPECT_EQ(controller.Refresh().Activity[controller.Refresh().FollowedRow].Cells[ActiveColumn], "<-----");
+    EXPECT_EQ(controller.LastFollowedTalkgroup(), 100);
+
+    // A burst still queued when the stop begins.
+    std::string burst;
+    for (int i = 0; i < 400; ++i)
+        burst += TestScanner::Psr500Line(Grant()) + "\r\n";
+    scanner.Write(burst);
+    clock.Advance(30);
+    std::string errors;
+    controller.StopBegin(errors);
+    EXPECT_FALSE(controller.DecodeActive());
+    EXPECT_TRUE(controller.IsStopping());
+    EXPECT_FALSE(controller.StartDecodeSession());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.StopPoll(); }));
+    EXPECT_TRUE(controller.StopFinish());
+    EXPECT_FALSE(controller.IsStopping());
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(controller.Session().Reader(), nullptr);
+    EXPECT_TRUE(FileExists(folder / "System123/TalkGroups.txt"));
+    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
+    EXPECT_EQ(controller.LastSystemSave(), clock.Now() - 1);
+    // The logs were saved at the stop: no auto-save timer after it.
+    EXPECT_FALSE(controller.AutoSaveTimerOn());
+    EXPECT_EQ(controller.OneSecond().Rate.RateText, "  0% (0 out of 0)");
+
+    controller.CloseBegin(errors);
+    EXPECT_TRUE(controller.ClosingDown());
+    ASSERT_TRUE(controller.ClosePoll());
+    EXPECT_TRUE(controller.CloseFinish(errors)) << errors;
+    EXPECT_TRUE(FileExists(folder / "Zembrant.ini"));
+}
+
+// A port that cannot be opened: the stop is due two seconds after the front end heard of
+// it; closing then ends the session without its drain and saves the settings.
+TEST(Controller, PortErrorStopIsDueTwoSecondsLater)
+{
+    TemporaryFolder folder;
+    Controller controller;
+    CONFIG config = Settings(folder);
+    config.CommPort = folder / "no-such-port";
+    controller.SetConfig(config);
+    std::atomic<bool> reported{false};
+    controller.onPortError = [&](const std::string&) { reported = true; };
+
+    ASSERT_TRUE(controller.StartDecodeSession());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return reported.load(); }));
+    controller.PortErrorReported();
+    const auto heard = std::chrono::steady_clock::now();
+    EXPECT_FALSE(controller.PortErrorStopDue());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.PortErrorStopDue(); }));
+    EXPECT_GE(std::chrono::steady_clock::now() - heard, std::chrono::milliseconds(Controller::PortErrorStopDelayMs));
+    // Said once.
+    EXPECT_FALSE(controller.PortErrorStopDue());
+
+    std::string errors;
+    controller.CloseBegin(errors);
+    EXPECT_FALSE(controller.DecodeActive());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.ClosePoll(); }));
+    EXPECT_TRUE(controller.CloseFinish(errors)) << errors;
+    EXPECT_FALSE(controller.IsLive());
+    EXPECT_TRUE(FileExists(folder / "Zembrant.ini"));
+    EXPECT_FALSE(controller.StartDecodeSession());
+}
+
+// A replay of an hour of capture: opened before its type is chosen, followed with the
+// settings of the moment, auto-saved while it runs, then back on the live clock, where its
+// last call ends after the time-out instead of an hour of replayed ticks later.
+TEST(Controller, ReplayFollowsSavesAndHandsBackToTheLiveClock)
+{
+    TemporaryFolder folder;
+    const std::string capture = folder / "capture.txt";
+    {
+        CaptureWriter writer(capture, CaptureKind::ZembrantDump);
+        writer.Block(MakeRfssStatus(0x123, 1, 2, 0x1001), 1700000000);
+        writer.Block(Identifiers(), 1700000000);
+        writer.Block(Grant(), 1700003600);
+    }
+    ManualClock live(1800000000);
+    Controller controller(live);
+    CONFIG config = Settings(folder);
+    config.AutoSaveEnabled = true;
+    config.AutoSaveInterval = 1;
+    // Talkgroup priority 50 lies above this High threshold.
+    config.MonitorThresholdHigh = 10;
+    controller.SetConfig(config);
+    std::atomic<bool> ended{false};
+    controller.onReplayEnded = [&] { ended = true; };
+
+    ASSERT_TRUE(controller.ReplayBegin());
+    std::string error;
+    EXPECT_FALSE(controller.ReplayOpen(folder / "missing.txt", error));
+    EXPECT_EQ(error, "File could not be opened!");
+    ASSERT_TRUE(controller.ReplayOpen(capture, error, 1700000000));
+    EXPECT_FALSE(controller.DecodeActive());
+    ASSERT_TRUE(controller.ReplayStart(CaptureKind::ZembrantDump));
+    EXPECT_TRUE(controller.DecodeActive());
+    EXPECT_FALSE(controller.StartDecodeSession());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.PollReplayEnded(); }));
+    const ReplayOutcome outcome = controller.ReplayResult();
+    EXPECT_TRUE(outcome.Whole);
+    EXPECT_EQ(outcome.Totals.BlocksTaken, 3u);
+
+    controller.RefreshStep();
+    // The control channel, then the call.
+    ASSERT_EQ(controller.Refresh().Activity.size(), 2u);
+    EXPECT_EQ(controller.Refresh().FollowedRow, -1);
+    config.MonitorThresholdHigh = 99;
+    controller.SetConfig(config);
+    controller.Refresh().RequestFullRedraw = true;
+    controller.RefreshStep();
+    ASSERT_EQ(controller.Refresh().FollowedRow, 1);
+    EXPECT_EQ(controller.Refresh().Activity[1].Cells[ActiveColumn], "<-----");
+    EXPECT_EQ(controller.LastFollowedTalkgroup(), 100);
+
+    std::string errors;
+    EXPECT_TRUE(controller.IsAutoSaveDue());
+    EXPECT_TRUE(controller.AutoSavePass(errors)) << errors;
+    EXPECT_TRUE(FileExists(folder / "System123/TalkGroups.txt"));
+    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
+    EXPECT_EQ(controller.LastSystemSave(), 1700003600 - 5);
+
+    EXPECT_TRUE(controller.ReplayFinish());
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(controller.DecodeActive());
+    EXPECT_EQ(controller.Model().Now(), 1800000000);
+    controller.RefreshStep();
+    EXPECT_EQ(controller.Refresh().Activity[1].Cells[TypeColumn], "Group");
+    live.AdvanceTicks(20);
+    controller.RefreshStep();
+    EXPECT_EQ(controller.Refresh().Activity[1].Cells[TypeColumn], "");
+    EXPECT_EQ(controller.Refresh().FollowedRow, -1);
+
+    // The next replay starts from empty lists.
+    ASSERT_TRUE(controller.ReplayBegin());
+    EXPECT_TRUE(controller.Refresh().Activity.empty());
+    EXPECT_TRUE(controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty());
+    EXPECT_EQ(controller.Refresh().Labels.SysId, "000");
+}
