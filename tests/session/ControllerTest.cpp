@@ -220,3 +220,71 @@ TEST(Controller, ReplayFollowsSavesAndHandsBackToTheLiveClock)
     EXPECT_TRUE(controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty());
     EXPECT_EQ(controller.Refresh().Labels.SysId, "000");
 }
+
+// Closing during a live session: the exit-time saves, then the threads end without the
+// drain while the caller goes on refreshing.
+TEST(Controller, CloseDuringALiveSessionSavesWhatTheSettingsAsk)
+{
+    TemporaryFolder folder;
+    TestScanner scanner;
+    ManualClock clock(1700000000);
+    Controller controller(clock);
+    CONFIG config = Settings(folder);
+    config.CommPort = scanner.SlavePath();
+    config.ScannerType = 1;
+    config.DataSaveOnExit = true;
+    config.LogSaveOnExit = true;
+    controller.SetConfig(config);
+
+    ASSERT_TRUE(controller.StartDecodeSession());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Session().Reader()->IsReading(); }));
+    for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
+        scanner.Write(TestScanner::Psr500Line(block) + "\r\n");
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return !controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty(); }));
+
+    std::string errors;
+    controller.CloseBegin(errors);
+    EXPECT_EQ(errors, "");
+    EXPECT_TRUE(FileExists(folder / "System123/TalkGroups.txt"));
+    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
+    EXPECT_FALSE(controller.DecodeActive());
+    EXPECT_FALSE(controller.AutoSaveTimerOn());
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.ClosePoll(); }));
+    EXPECT_TRUE(controller.CloseFinish(errors)) << errors;
+    EXPECT_EQ(controller.Session().Reader(), nullptr);
+}
+
+// The backup timer: off, due (the time stored and the settings saved before the copy),
+// running, ended, then not due again until the days have passed.
+TEST(Controller, BackupTimerDecisions)
+{
+    TemporaryFolder folder;
+    ManualClock clock(1700000000);
+    Controller controller(clock);
+    CONFIG config = Settings(folder);
+    controller.SetConfig(config);
+    std::string errors;
+    EXPECT_EQ(controller.BackupTimerFired(errors), BackupStep::StopTimer);
+
+    config.BackupEnabled = true;
+    config.BackupDays = 7;
+    config.BackupCheckTime = 60;
+    config.LastBackup = clock.Now() - 7 * 86400 - 1;
+    controller.SetConfig(config);
+    std::atomic<bool> ended{false};
+    controller.onBackupEnded = [&] { ended = true; };
+    EXPECT_EQ(controller.BackupTimerFired(errors), BackupStep::StartBackup);
+    EXPECT_TRUE(controller.BackupRunning());
+    EXPECT_EQ(controller.Config().LastBackup, clock.Now());
+    EXPECT_NE(ReadText(folder / "Zembrant.ini").find("LastBackup=1700000000"), std::string::npos);
+    EXPECT_EQ(controller.BackupTimerFired(errors), BackupStep::StopTimer);
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return ended.load(); }));
+    EXPECT_TRUE(controller.BackupEnded());
+    EXPECT_FALSE(controller.BackupRunning());
+    EXPECT_EQ(controller.BackupIntervalMs(), 60 * 60 * 1000);
+
+    clock.Advance(6 * 86400);
+    EXPECT_EQ(controller.BackupTimerFired(errors), BackupStep::CheckLater);
+    EXPECT_FALSE(controller.BackupRunning());
+    EXPECT_EQ(errors, "");
+}
