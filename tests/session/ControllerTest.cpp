@@ -54,33 +54,49 @@ CONFIG Settings(const TemporaryFolder& folder)
     return config;
 }
 
+// A decoding scanner on a pseudo-terminal for a controller on the live clock.
+struct LiveRig
+{
+    TemporaryFolder Folder;
+    TestScanner Scanner;
+    ManualClock Clock{1700000000};
+    Controller Control{Clock};
+    CONFIG Config = Settings(Folder);
+
+    LiveRig()
+    {
+        Config.CommPort = Scanner.SlavePath();
+        Config.ScannerType = 1;
+    }
+
+    // Starts the session and feeds it a site with one group call.
+    bool StartWithACall()
+    {
+        Control.SetConfig(Config);
+        if (!Control.StartDecodeSession() ||
+            !RefreshUntil(Control, [&] { return Control.Session().Reader()->IsReading(); }))
+            return false;
+        for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
+            Scanner.Write(TestScanner::Psr500Line(block) + "\r\n");
+        return RefreshUntil(Control, [&] { return Control.Refresh().FollowedRow >= 0; });
+    }
+};
+
 }
 
 // A live session over a pseudo-terminal: the stop saves what the settings ask for, and the
 // queue drains while the test's own thread goes on refreshing.
 TEST(Controller, LiveSessionStopsInStepsWhileTheCallerRefreshes)
 {
-    TemporaryFolder folder;
-    TestScanner scanner;
-    ManualClock clock(1700000000);
-    Controller controller(clock);
-    CONFIG config = Settings(folder);
-    config.CommPort = scanner.SlavePath();
-    config.ScannerType = 1;
-    config.DataSaveOnDecodeStop = true;
-    config.LogSaveOnDecodeStop = true;
-    controller.SetConfig(config);
-
-    ASSERT_TRUE(controller.StartDecodeSession());
+    LiveRig rig;
+    Controller& controller = rig.Control;
+    rig.Config.DataSaveOnDecodeStop = true;
+    rig.Config.LogSaveOnDecodeStop = true;
+    ASSERT_TRUE(rig.StartWithACall());
     EXPECT_TRUE(controller.DecodeActive());
     EXPECT_TRUE(controller.AutoSaveTimerOn());
     EXPECT_FALSE(controller.StartDecodeSession());
     EXPECT_FALSE(controller.ReplayBegin());
-    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Session().Reader()->IsReading(); }));
-
-    for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
-        scanner.Write(TestScanner::Psr500Line(block) + "\r\n");
-    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Refresh().FollowedRow >= 0; }));
     EXPECT_EQ(controller.Refresh().Activity[controller.Refresh().FollowedRow].Cells[ActiveColumn], "<-----");
     EXPECT_EQ(controller.LastFollowedTalkgroup(), 100);
 
@@ -88,8 +104,8 @@ TEST(Controller, LiveSessionStopsInStepsWhileTheCallerRefreshes)
     std::string burst;
     for (int i = 0; i < 400; ++i)
         burst += TestScanner::Psr500Line(Grant()) + "\r\n";
-    scanner.Write(burst);
-    clock.Advance(30);
+    rig.Scanner.Write(burst);
+    rig.Clock.Advance(30);
     std::string errors;
     controller.StopBegin(errors);
     EXPECT_FALSE(controller.DecodeActive());
@@ -100,9 +116,9 @@ TEST(Controller, LiveSessionStopsInStepsWhileTheCallerRefreshes)
     EXPECT_FALSE(controller.IsStopping());
     EXPECT_EQ(errors, "");
     EXPECT_EQ(controller.Session().Reader(), nullptr);
-    EXPECT_TRUE(FileExists(folder / "System123/TalkGroups.txt"));
-    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
-    EXPECT_EQ(controller.LastSystemSave(), clock.Now() - 1);
+    EXPECT_TRUE(FileExists(rig.Folder / "System123/TalkGroups.txt"));
+    EXPECT_TRUE(FileExists(rig.Folder / "System123/GrantLog-102.csv"));
+    EXPECT_EQ(controller.LastSystemSave(), rig.Clock.Now() - 1);
     // The logs were saved at the stop: no auto-save timer after it.
     EXPECT_FALSE(controller.AutoSaveTimerOn());
     EXPECT_EQ(controller.OneSecond().Rate.RateText, "  0% (0 out of 0)");
@@ -111,7 +127,7 @@ TEST(Controller, LiveSessionStopsInStepsWhileTheCallerRefreshes)
     EXPECT_TRUE(controller.ClosingDown());
     ASSERT_TRUE(controller.ClosePoll());
     EXPECT_TRUE(controller.CloseFinish(errors)) << errors;
-    EXPECT_TRUE(FileExists(folder / "Zembrant.ini"));
+    EXPECT_TRUE(FileExists(rig.Folder / "Zembrant.ini"));
 }
 
 // A port that cannot be opened: the stop is due two seconds after the front end heard of
@@ -225,28 +241,17 @@ TEST(Controller, ReplayFollowsSavesAndHandsBackToTheLiveClock)
 // drain while the caller goes on refreshing.
 TEST(Controller, CloseDuringALiveSessionSavesWhatTheSettingsAsk)
 {
-    TemporaryFolder folder;
-    TestScanner scanner;
-    ManualClock clock(1700000000);
-    Controller controller(clock);
-    CONFIG config = Settings(folder);
-    config.CommPort = scanner.SlavePath();
-    config.ScannerType = 1;
-    config.DataSaveOnExit = true;
-    config.LogSaveOnExit = true;
-    controller.SetConfig(config);
-
-    ASSERT_TRUE(controller.StartDecodeSession());
-    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Session().Reader()->IsReading(); }));
-    for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
-        scanner.Write(TestScanner::Psr500Line(block) + "\r\n");
-    ASSERT_TRUE(RefreshUntil(controller, [&] { return !controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty(); }));
+    LiveRig rig;
+    Controller& controller = rig.Control;
+    rig.Config.DataSaveOnExit = true;
+    rig.Config.LogSaveOnExit = true;
+    ASSERT_TRUE(rig.StartWithACall());
 
     std::string errors;
     controller.CloseBegin(errors);
     EXPECT_EQ(errors, "");
-    EXPECT_TRUE(FileExists(folder / "System123/TalkGroups.txt"));
-    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
+    EXPECT_TRUE(FileExists(rig.Folder / "System123/TalkGroups.txt"));
+    EXPECT_TRUE(FileExists(rig.Folder / "System123/GrantLog-102.csv"));
     EXPECT_FALSE(controller.DecodeActive());
     EXPECT_FALSE(controller.AutoSaveTimerOn());
     ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.ClosePoll(); }));
