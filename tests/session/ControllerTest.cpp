@@ -78,7 +78,10 @@ struct LiveRig
             return false;
         for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
             Scanner.Write(TestScanner::Psr500Line(block) + "\r\n");
-        return RefreshUntil(Control, [&] { return Control.Refresh().FollowedRow >= 0; });
+        // The call's channel and its grant row are built in separate steps.
+        return RefreshUntil(Control, [&] {
+            return Control.Refresh().FollowedRow >= 0 && !Control.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty();
+        });
     }
 };
 
