@@ -2,7 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
+
+#include <sys/stat.h>
 
 #include "platform/Files.h"
 #include "session/Controller.h"
@@ -260,6 +263,44 @@ TEST(Controller, CloseDuringALiveSessionSavesWhatTheSettingsAsk)
     ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.ClosePoll(); }));
     EXPECT_TRUE(controller.CloseFinish(errors)) << errors;
     EXPECT_EQ(controller.Session().Reader(), nullptr);
+}
+
+// Closing while a replay waits on a pipe: the exit-time saves, the replay ended early, and
+// the model back on the live clock.
+TEST(Controller, CloseEndsARunningReplay)
+{
+    TemporaryFolder folder;
+    const std::string pipe = folder / "capture.fifo";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    ManualClock live(1800000000);
+    Controller controller(live);
+    CONFIG config = Settings(folder);
+    config.DataSaveOnExit = true;
+    config.LogSaveOnExit = true;
+    controller.SetConfig(config);
+
+    std::string error;
+    ASSERT_TRUE(controller.ReplayBegin());
+    ASSERT_TRUE(controller.ReplayOpen(pipe, error, 1700000000)) << error;
+    ASSERT_TRUE(controller.ReplayStart(CaptureKind::ZembrantDump));
+    // The writer stays open: the replay never reaches the end of its file.
+    std::ofstream writer(pipe);
+    for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
+        writer << CaptureWriter::Line(CaptureKind::ZembrantDump, block) << "\r\n";
+    writer.flush();
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return !controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty(); }));
+
+    std::string errors;
+    controller.CloseBegin(errors);
+    EXPECT_EQ(errors, "");
+    EXPECT_TRUE(FileExists(folder / "System123/TalkGroups.txt"));
+    EXPECT_TRUE(FileExists(folder / "System123/GrantLog-102.csv"));
+    ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.ClosePoll(); }));
+    EXPECT_FALSE(controller.ReplayResult().Whole);
+    EXPECT_TRUE(controller.CloseFinish(errors)) << errors;
+    EXPECT_FALSE(controller.DecodeActive());
+    EXPECT_FALSE(controller.IsReplaying());
+    EXPECT_EQ(controller.Model().Now(), 1800000000);
 }
 
 // The backup timer: off, due (the time stored and the settings saved before the copy),
