@@ -138,15 +138,7 @@ public:
             m_config.ScannerType = m_options.ScannerType;
 
         m_model.SetDataFolder(dataDir);
-        m_model.SetDefaultColors(m_config.DefaultText, m_config.DefaultBackground);
-        m_model.SetUnknownsVisible(m_config.UnknownsVisible);
-        m_model.SetGrantsVisible(m_config.GrantsVisible);
-        m_model.SetOtherInfoVisible(m_config.OtherInfoVisible);
-        m_model.SetPktDumpVisible(m_config.PktDumpVisible);
-        m_model.SetLogProtectionData(m_config.LogProtectionData);
-        m_model.SetSaveHitCounts(m_config.SaveHits);
-        m_model.SetTGTimeOut(m_extra.TGTimeOut);
-        m_refresh.SetLogSettings(LogSettings::From(m_config, m_extra.FilterRegistrations), m_config.PrivatePriority);
+        ApplyModelSettings(m_model, m_refresh, m_config, m_extra);
         // Rows about to be emptied by a reset are written first, into their own site's file.
         m_refresh.Logs.onClear = [this](LogKind kind) { SaveLog(kind); };
         return true;

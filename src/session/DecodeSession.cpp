@@ -184,3 +184,16 @@ bool DecodeSession::AutoSavePass(std::string& errors)
             ok = SaveLog(kind, errors) && ok;
     return ok;
 }
+
+void ApplyModelSettings(P25Class& model, RefreshCycle& refresh, const CONFIG& config, const EXTRASETTINGS& extra)
+{
+    model.SetDefaultColors(config.DefaultText, config.DefaultBackground);
+    model.SetUnknownsVisible(config.UnknownsVisible);
+    model.SetGrantsVisible(config.GrantsVisible);
+    model.SetOtherInfoVisible(config.OtherInfoVisible);
+    model.SetPktDumpVisible(config.PktDumpVisible);
+    model.SetLogProtectionData(config.LogProtectionData);
+    model.SetSaveHitCounts(config.SaveHits);
+    model.SetTGTimeOut(extra.TGTimeOut);
+    refresh.SetLogSettings(LogSettings::From(config, extra.FilterRegistrations), config.PrivatePriority);
+}

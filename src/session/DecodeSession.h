@@ -83,3 +83,7 @@ private:
     ProcessingTotals m_lastTotals;
     int m_lastFollowedTalkgroup = -1;
 };
+
+// Hands the settings the model and the refresh read to them (after loading the settings
+// and whenever they change).
+void ApplyModelSettings(P25Class& model, RefreshCycle& refresh, const CONFIG& config, const EXTRASETTINGS& extra);
