@@ -14,10 +14,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Summary.h"
 #include "input/CaptureReplay.h"
-#include "session/DecodeSession.h"
-#include "input/TBSKQueue.h"
-#include "model/P25Class.h"
-#include "view/RefreshCycle.h"
+#include "session/Controller.h"
 #include "persistence/Config.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -103,7 +100,12 @@ bool LooksLikeConfiguration(const std::string& path)
 class Run
 {
 public:
-    Run(const CliOptions& options, Clock& clock) : m_options(options), m_model(clock), m_refresh(m_model) {}
+    explicit Run(const CliOptions& options)
+        : m_options(options), m_controller(), m_model(m_controller.Model()), m_refresh(m_controller.Refresh())
+    {
+        m_controller.ReplayAtIdlePriority = false;
+        m_controller.onSaveError = [this](const std::string& error) { ReportOnce(error); };
+    }
 
     bool Prepare()
     {
@@ -137,8 +139,7 @@ public:
         if (m_options.ScannerType >= 0)
             m_config.ScannerType = m_options.ScannerType;
 
-        m_model.SetDataFolder(dataDir);
-        ApplyModelSettings(m_model, m_refresh, m_config, m_extra);
+        m_controller.SetSettings(m_config, m_extra);
         // Rows about to be emptied by a reset are written first, into their own site's file.
         m_refresh.Logs.onClear = [this](LogKind kind) { SaveLog(kind); };
         return true;
@@ -146,113 +147,89 @@ public:
 
     int Replay()
     {
-        auto& clock = static_cast<ManualClock&>(m_model.GetClock());
-        TBSKQueue queue;
-        CaptureReplay replay(queue, m_model, clock);
         std::string error;
-        m_model.ResetModel();
-        if (!replay.Open(m_options.File, m_options.Kind, error)) {
+        m_controller.ReplayBegin();
+        if (!m_controller.ReplayOpen(m_options.File, error, m_options.ClockStart)) {
             Fail(m_options.File + ": " + error);
             return 1;
         }
-        // Rows are built between blocks, as a live refresh that keeps up builds them, and
-        // a list is appended to its file before its cap could drop unsaved rows.
-        replay.SetBlockHandler([this] { m_refresh.TakeLogsBetweenBlocks(); });
-        m_refresh.onListFilling = [this](LogKind kind) { SaveLog(kind); };
-        replay.SetTickHandler([this] {
-            m_model.ExpireChannelActivity();
-            m_model.ExpirePatches();
-        });
-        std::atomic<bool> ended{false};
-        replay.onEnded = [&ended] { ended = true; };
-
         const auto start = std::chrono::steady_clock::now();
         const bool progress = !m_options.Quiet && isatty(STDERR_FILENO);
-        replay.Start(false);
+        m_controller.ReplayStart(m_options.Kind);
         auto nextProgress = start + ProgressInterval;
-        while (!ended) {
+        while (!m_controller.PollReplayEnded()) {
             ShowFileWarnings();
             std::this_thread::sleep_for(EndPollInterval);
             if (g_stopRequested)
-                replay.RequestStop();
+                m_controller.ReplayRequestStop();
             if (progress && std::chrono::steady_clock::now() >= nextProgress) {
                 nextProgress += ProgressInterval;
-                ShowProgress(replay.Progress(), start);
+                ShowProgress(m_controller.ReplayResult().Progress, start);
             }
         }
-        replay.Stop();
         if (progress)
             std::cerr << "\r" << std::string(60, ' ') << "\r";
 
-        m_counters.Blocks = replay.Processor().Totals();
-        m_counters.LinesRead = replay.Progress().Lines;
+        const ReplayOutcome outcome = m_controller.ReplayResult();
+        m_counters.Blocks = outcome.Totals;
+        m_counters.LinesRead = outcome.Progress.Lines;
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        // The replay's clock stamps what is saved now; the model returns to the live clock
+        // when the run is written.
         // What was decoded before a read error is still saved, but a cut capture gets no
         // summary that could pass for the whole.
-        if (const std::string readError = replay.ReadError(); !readError.empty()) {
+        if (!outcome.ReadError.empty()) {
             Finish(false);
-            Fail(m_options.File + ": read error: " + readError);
+            m_controller.ReplayFinish();
+            Fail(m_options.File + ": read error: " + outcome.ReadError);
             return 1;
         }
         const int result = Finish();
-        if (result == 0 && !replay.IsFinished() && g_stopSignal != 0)
+        m_controller.ReplayFinish();
+        if (result == 0 && !outcome.Whole && g_stopSignal != 0)
             return SignalExitBase + g_stopSignal;
         return result;
     }
 
     int Live()
     {
-        TBSKQueue queue;
-        DecodeSession session(m_model, queue, m_refresh);
         std::mutex errorMutex;
         std::string portError;
-        session.onPortError = [&](const std::string& text) {
+        m_controller.onPortError = [&](const std::string& text) {
             std::lock_guard guard(errorMutex);
             portError = text;
             g_stopRequested = true;
         };
-        session.onScannerNotice = [](const std::string& text) { Fail("scanner control: " + text); };
-        m_refresh.popRawLine = [&session](std::string& line) {
-            TKavri* reader = session.Reader();
-            if (!reader || !reader->HasRawLines())
-                return false;
-            line = reader->PopRawLine();
-            return true;
-        };
-
-        // The follow step of scanner control runs in the refresh, as in the window.
-        m_refresh.follow = [&session](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
-                                      const RefreshCycle::Inputs& inputs) {
-            return session.FollowStep(channels, patches, inputs.HeldTalkgroup);
-        };
+        m_controller.onScannerNotice = [](const std::string& text) { Fail("scanner control: " + text); };
 
         const auto start = std::chrono::steady_clock::now();
-        session.StartDecodeSession(m_config);
+        m_controller.StartDecodeSession();
         auto nextSave = start + AutoSaveInterval;
-        const RefreshCycle::Inputs inputs{true, -1, m_config.PsrDumpVisible};
         while (!g_stopRequested) {
             ShowFileWarnings();
             std::this_thread::sleep_for(RefreshInterval);
-            m_refresh.RunCycle(inputs);
+            m_controller.RefreshStep();
             const auto now = std::chrono::steady_clock::now();
             if (now >= nextSave) {
                 nextSave = now + AutoSaveInterval;
                 std::string errors;
-                if (!session.AutoSavePass(errors))
+                if (!m_controller.AutoSavePass(errors))
                     Fail(errors);
             }
             if (m_options.Duration > 0 && now - start >= std::chrono::duration<double>(m_options.Duration))
                 break;
         }
         // The CLI writes everything at the end itself, whatever the stop-time settings say.
-        m_config.DataSaveOnDecodeStop = false;
-        m_config.LogSaveOnDecodeStop = false;
-        session.SetConfig(m_config);
+        CONFIG config = m_controller.Config();
+        config.DataSaveOnDecodeStop = false;
+        config.LogSaveOnDecodeStop = false;
+        m_controller.SetConfig(config);
         std::string errors;
-        session.StopDecodeSession(errors);
-        m_refresh.popRawLine = nullptr;
-        m_refresh.follow = nullptr;
-        m_counters.Blocks = session.Totals();
+        m_controller.StopBegin(errors);
+        while (!m_controller.StopPoll())
+            std::this_thread::sleep_for(EndPollInterval);
+        m_controller.StopFinish();
+        m_counters.Blocks = m_controller.Totals();
         m_counters.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::lock_guard guard(errorMutex);
         if (portError.empty())
@@ -264,7 +241,7 @@ public:
     }
 
 private:
-    bool Writes(LogKind kind) const { return DecodeSession::IsLogAutoSaved(m_config, kind); }
+    bool Writes(LogKind kind) const { return IsLogAutoSaved(m_config, kind); }
 
     void SaveLog(LogKind kind)
     {
@@ -327,8 +304,9 @@ private:
     const CliOptions& m_options;
     CONFIG m_config;
     EXTRASETTINGS m_extra;
-    P25Class m_model;
-    RefreshCycle m_refresh;
+    Controller m_controller;
+    P25Class& m_model;
+    RefreshCycle& m_refresh;
     RunCounters m_counters;
     bool m_reported = false;
 };
@@ -354,15 +332,8 @@ int main(int argc, char** argv)
     }
     InstallSignalHandlers();
 
-    if (options.Command == CliOptions::Mode::Replay) {
-        ManualClock clock(options.ClockStart ? *options.ClockStart : Clock::System().Now());
-        Run run(options, clock);
-        if (!run.Prepare())
-            return 1;
-        return run.Replay();
-    }
-    Run run(options, Clock::System());
+    Run run(options);
     if (!run.Prepare())
         return 1;
-    return run.Live();
+    return options.Command == CliOptions::Mode::Replay ? run.Replay() : run.Live();
 }

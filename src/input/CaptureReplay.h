@@ -158,6 +158,8 @@ public:
 
     // "File could not be opened!" when the file cannot be read.
     bool Open(const std::string& path, CaptureKind kind, std::string& error);
+    // The window asks for the kind after the file is open: the kind chosen then, before Start.
+    void SetKind(CaptureKind kind) { m_parser = std::make_unique<CaptureParser>(kind); }
 
     ReplayProgress Progress() const;
     const ProcThread& Processor() const { return m_processor; }

@@ -92,13 +92,7 @@ void DecodeSession::StopDecodeSession(std::string& errors)
     }
     if (m_config.LogSaveOnDecodeStop)
         AutoSavePass(errors);
-    if (m_scanner)
-        m_scanner->ResumeScan();
-    m_scanner.reset();
-    m_active = false;
     StopThreads(true);
-    m_counters.BlocksExpected = 0;
-    m_counters.BlocksReceived = 0;
 }
 
 void DecodeSession::CloseDecodeSession(std::string& errors)
@@ -111,36 +105,82 @@ void DecodeSession::CloseDecodeSession(std::string& errors)
     }
     if (m_config.LogSaveOnExit)
         AutoSavePass(errors);
-    m_scanner.reset();
-    m_active = false;
     StopThreads(false);
 }
 
 void DecodeSession::StopThreads(bool drain)
 {
+    StopBegin(!drain);
+    while (!StopPoll())
+        std::this_thread::sleep_for(DrainWait);
+    StopFinish();
+}
+
+void DecodeSession::StopBegin(bool closing)
+{
+    if (m_scanner && !closing)
+        m_scanner->ResumeScan();
+    m_scanner.reset();
+    m_active = false;
     if (m_reader)
-        m_reader->Stop();
-    if (drain && m_processor) {
-        while (m_queue.HasData() && m_processor->IsRunning())
-            std::this_thread::sleep_for(DrainWait);
-    }
-    if (m_processor) {
-        m_processor->Stop();
+        m_reader->RequestStop();
+    if (closing && m_processor)
+        m_processor->RequestStop();
+}
+
+bool DecodeSession::StopPoll()
+{
+    if (m_reader && m_reader->IsRunning())
+        return false;
+    if (!m_processor)
+        return true;
+    if (!m_queue.HasData())
+        m_processor->RequestStop();
+    return !m_processor->IsRunning();
+}
+
+bool DecodeSession::StopFinish()
+{
+    if (!StopPoll())
+        return false;
+    if (m_processor)
         m_lastTotals = m_processor->Totals();
-    }
     m_reader.reset();
     m_processor.reset();
+    m_counters.BlocksExpected = 0;
+    m_counters.BlocksReceived = 0;
+    return true;
 }
 
 bool DecodeSession::SaveSystemFolderNow(std::string& errors)
 {
+    return SaveSystemFolderOf(m_model, errors);
+}
+
+bool DecodeSession::IsLogAutoSaved(const CONFIG& config, LogKind kind)
+{
+    return ::IsLogAutoSaved(config, kind);
+}
+
+bool DecodeSession::SaveLog(LogKind kind, std::string& errors)
+{
+    return SaveLogOf(m_model, m_refresh.Logs, m_config, kind, errors);
+}
+
+bool DecodeSession::AutoSavePass(std::string& errors)
+{
+    return RunAutoSavePass(m_model, m_refresh.Logs, m_config, m_active, LastSystemSave, errors);
+}
+
+bool SaveSystemFolderOf(P25Class& model, std::string& errors)
+{
     std::string error;
-    const bool saved = m_model.SaveSystemFolder(error);
+    const bool saved = model.SaveSystemFolder(error);
     AddError(errors, error);
     return saved;
 }
 
-bool DecodeSession::IsLogAutoSaved(const CONFIG& config, LogKind kind)
+bool IsLogAutoSaved(const CONFIG& config, LogKind kind)
 {
     switch (kind) {
     case LogKind::PacketDump: return config.PktDumpAutoSave && config.PktDumpVisible;
@@ -155,45 +195,38 @@ bool DecodeSession::IsLogAutoSaved(const CONFIG& config, LogKind kind)
     return false;
 }
 
-bool DecodeSession::SaveLog(LogKind kind, std::string& errors)
+bool SaveLogOf(P25Class& model, LogLists& logs, const CONFIG& config, LogKind kind, std::string& errors)
 {
-    if (kind == LogKind::RawDump && !m_config.PsrDumpVisible)
+    if (kind == LogKind::RawDump && !config.PsrDumpVisible)
         return true;
     std::string error;
-    const bool saved = m_refresh.Logs.List(kind).Save(m_model.GetDataFolder(), m_model.LogSite(),
-                                                       m_config.IncludeDate, m_model.Now(), error);
+    const bool saved = logs.List(kind).Save(model.GetDataFolder(), model.LogSite(), config.IncludeDate,
+                                            model.Now(), error);
     AddError(errors, error);
     return saved;
 }
 
-bool DecodeSession::AutoSavePass(std::string& errors)
+bool IsSystemFolderDue(const CONFIG& config, bool decodeActive, int64_t lastSystemSave, int64_t now)
 {
-    if (m_model.GetSystemId() == 0)
+    return config.AutoSaveEnabled && decodeActive && lastSystemSave + config.AutoSaveInterval * 60 < now;
+}
+
+bool RunAutoSavePass(P25Class& model, LogLists& logs, const CONFIG& config, bool decodeActive,
+                     int64_t& lastSystemSave, std::string& errors)
+{
+    if (model.GetSystemId() == 0)
         return true;
     bool ok = true;
-    const int64_t now = m_model.Now();
-    if (m_config.AutoSaveEnabled && m_active && LastSystemSave + m_config.AutoSaveInterval * 60 < now) {
-        ok = SaveSystemFolderNow(errors) && ok;
-        LastSystemSave = now - SystemSaveBackdate;
+    const int64_t now = model.Now();
+    if (IsSystemFolderDue(config, decodeActive, lastSystemSave, now)) {
+        ok = SaveSystemFolderOf(model, errors) && ok;
+        lastSystemSave = now - SystemSaveBackdate;
     }
     static constexpr LogKind order[] = {LogKind::PacketDump, LogKind::UnknownPackets, LogKind::GrantTrace,
                                         LogKind::OtherEvents, LogKind::PatchLog,       LogKind::Affiliations,
                                         LogKind::RawDump};
     for (LogKind kind : order)
-        if (IsLogAutoSaved(m_config, kind))
-            ok = SaveLog(kind, errors) && ok;
+        if (IsLogAutoSaved(config, kind))
+            ok = SaveLogOf(model, logs, config, kind, errors) && ok;
     return ok;
-}
-
-void ApplyModelSettings(P25Class& model, RefreshCycle& refresh, const CONFIG& config, const EXTRASETTINGS& extra)
-{
-    model.SetDefaultColors(config.DefaultText, config.DefaultBackground);
-    model.SetUnknownsVisible(config.UnknownsVisible);
-    model.SetGrantsVisible(config.GrantsVisible);
-    model.SetOtherInfoVisible(config.OtherInfoVisible);
-    model.SetPktDumpVisible(config.PktDumpVisible);
-    model.SetLogProtectionData(config.LogProtectionData);
-    model.SetSaveHitCounts(config.SaveHits);
-    model.SetTGTimeOut(extra.TGTimeOut);
-    refresh.SetLogSettings(LogSettings::From(config, extra.FilterRegistrations), config.PrivatePriority);
 }

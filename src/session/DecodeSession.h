@@ -36,6 +36,17 @@ public:
     // Closing the program: the exit-time saves, then the threads without the drain.
     void CloseDecodeSession(std::string& errors);
 
+    // The stop in steps that never wait, for a caller that keeps refreshing meanwhile (the
+    // saves are the caller's). StopBegin: the second scanner back to its own scan (not
+    // when closing), inactive, the reader asked to end; closing asks the processing
+    // thread too, without the drain.
+    void StopBegin(bool closing);
+    // Once the reader ended and the queue drained, asks the processing thread to end.
+    // True when both threads have ended.
+    bool StopPoll();
+    // Releases the ended threads and zeroes the receive counters; false while one runs.
+    bool StopFinish();
+
     // Saves the system folder when due and appends each due log to its file. Nothing
     // happens before the system is identified. False with the reasons of failed saves.
     bool AutoSavePass(std::string& errors);
@@ -84,6 +95,16 @@ private:
     int m_lastFollowedTalkgroup = -1;
 };
 
-// Hands the settings the model and the refresh read to them (after loading the settings
-// and whenever they change).
-void ApplyModelSettings(P25Class& model, RefreshCycle& refresh, const CONFIG& config, const EXTRASETTINGS& extra);
+// The saves of a session, shared by the session and the front ends' controller. errors
+// collects the reasons of failed saves, one a line.
+bool SaveSystemFolderOf(P25Class& model, std::string& errors);
+// Whether the settings have the log saved automatically (its box, and for some its tab).
+bool IsLogAutoSaved(const CONFIG& config, LogKind kind);
+// Appends a log's unsaved rows to its file (the raw data dump only while it is shown).
+bool SaveLogOf(P25Class& model, LogLists& logs, const CONFIG& config, LogKind kind, std::string& errors);
+// The auto-save interval has passed since the last system folder save of a decode.
+bool IsSystemFolderDue(const CONFIG& config, bool decodeActive, int64_t lastSystemSave, int64_t now);
+// The auto-save pass: nothing before the system is identified; then the system folder when
+// due (lastSystemSave moves on) and every log whose auto-save is on, in the window's order.
+bool RunAutoSavePass(P25Class& model, LogLists& logs, const CONFIG& config, bool decodeActive,
+                     int64_t& lastSystemSave, std::string& errors);

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int RefreshIntervalMs = 10;
 constexpr int PanelWidth = 200;
 
 QString Q(const std::string& text)
@@ -54,8 +53,8 @@ QWidget* Column(std::initializer_list<QWidget*> widgets, int stretchIndex = 0)
 } // namespace
 
 MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
-    : m_prompter(prompter), m_commandLine(commandLine), m_model(Clock::System()), m_refresh(m_model),
-      m_session(m_model, m_queue, m_refresh)
+    : m_prompter(prompter), m_commandLine(commandLine), m_model(m_controller.Model()),
+      m_refresh(m_controller.Refresh())
 {
     setWindowTitle(QStringLiteral("P25 Control Channel Information Display"));
     setMinimumSize(550, 550);
@@ -76,7 +75,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     filterRegistrations->setChecked(m_extra.FilterRegistrations);
     connect(filterRegistrations, &QCheckBox::toggled, this, [this](bool on) {
         m_extra.FilterRegistrations = on;
-        m_refresh.SetLogSettings(LogSettings::From(m_config, on), m_config.PrivatePriority);
+        m_controller.SetSettings(m_config, m_extra);
     });
     m_tabs->addTab(BuildLogTab(QStringLiteral("Other events"), LogKind::OtherEvents,
                                {"Timestamp", "Packet Data", "Event Description"}, "otherEvents", filterRegistrations),
@@ -92,7 +91,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     m_decodeToggle = new QPushButton;
     connect(m_decodeToggle, &QPushButton::clicked, this, [this] {
         m_config.PktDumpVisible = !m_config.PktDumpVisible;
-        m_model.SetPktDumpVisible(m_config.PktDumpVisible);
+        m_controller.SetConfig(m_config);
         m_decodeToggle->setText(m_config.PktDumpVisible ? "Disable Decode" : "Enable Decode");
     });
     m_decodeToggle->setText(m_config.PktDumpVisible ? "Disable Decode" : "Enable Decode");
@@ -114,40 +113,45 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     ApplyLayout();
 
     m_refresh.onSection = [this](RefreshCycle::Section section) { SectionDrawn(section); };
-    m_refresh.popRawLine = [this](std::string& line) {
-        TKavri* reader = m_session.Reader();
-        if (!reader || !reader->HasRawLines())
-            return false;
-        line = reader->PopRawLine();
-        return true;
+    // Rows about to be emptied by a reset are written first, into their own site's file.
+    m_refresh.Logs.onClear = [this](LogKind kind) {
+        if (m_controller.IsLogAutoSaved(kind))
+            SaveLog(kind);
     };
-    m_refresh.follow = [this](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
-                              const RefreshCycle::Inputs& inputs) {
-        return m_session.IsActive() ? m_session.FollowStep(channels, patches, inputs.HeldTalkgroup) : -1;
+    m_controller.onPortError = [this](const std::string&) {
+        QMetaObject::invokeMethod(this, [this] { m_controller.PortErrorReported(); }, Qt::QueuedConnection);
     };
-    m_refresh.Logs.onClear = [this](LogKind kind) { SaveLog(kind); };
-    m_session.onPortError = [this](const std::string&) {
-        QMetaObject::invokeMethod(this, [this] { m_portErrorTimer.start(2000); }, Qt::QueuedConnection);
+    m_controller.onReplayEnded = [this] {
+        QMetaObject::invokeMethod(this, [this] { ReplayEnded(); }, Qt::QueuedConnection);
     };
+    m_controller.onBackupEnded = [this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_backupLabel->hide();
+                if (m_controller.BackupEnded())
+                    m_backupTimer.start(static_cast<int>(m_controller.BackupIntervalMs()));
+            },
+            Qt::QueuedConnection);
+    };
+    m_controller.onScannerNotice = [this](const std::string& text) { Report(text); };
 
     connect(&m_refreshTimer, &QTimer::timeout, this, &MainWindow::RefreshTick);
     connect(&m_oneSecondTimer, &QTimer::timeout, this, &MainWindow::OneSecond);
     connect(&m_autoSaveTimer, &QTimer::timeout, this, &MainWindow::AutoSaveTick);
     connect(&m_backupTimer, &QTimer::timeout, this, &MainWindow::BackupTick);
-    m_portErrorTimer.setSingleShot(true);
-    connect(&m_portErrorTimer, &QTimer::timeout, this, [this] { m_startStop->click(); });
-    m_refreshTimer.start(RefreshIntervalMs);
-    m_oneSecondTimer.start(1000);
+    m_refreshTimer.start(Controller::RefreshIntervalMs);
+    m_oneSecondTimer.start(Controller::FigureIntervalMs);
 }
 
 MainWindow::~MainWindow()
 {
     m_refreshTimer.stop();
-    if (m_replay)
-        m_replay->Stop();
     m_refresh.onSection = nullptr;
-    m_refresh.onListFilling = nullptr;
     m_refresh.Logs.onClear = nullptr;
+    m_controller.onReplayEnded = nullptr;
+    m_controller.onBackupEnded = nullptr;
+    m_controller.onPortError = nullptr;
 }
 
 void MainWindow::LoadSettings()
@@ -160,9 +164,7 @@ void MainWindow::LoadSettings()
     m_config.Height = height();
     LoadConfiguration(m_config, m_extra);
     m_config.DataFolder = m_commandLine.DataFolder;
-    m_model.SetDataFolder(m_config.DataFolder);
-    ApplyModelSettings(m_model, m_refresh, m_config, m_extra);
-    m_session.SetConfig(m_config);
+    m_controller.SetSettings(m_config, m_extra);
 }
 
 void MainWindow::BuildMenus()
@@ -170,19 +172,15 @@ void MainWindow::BuildMenus()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->addAction(QStringLiteral("&Save System Information"), this, [this] {
         std::string errors;
-        if (!m_session.SaveSystemFolderNow(errors))
+        if (!m_controller.SaveSystemInformation(errors))
             Report(errors);
-        m_session.LastSystemSave = m_model.Now() - 1;
     });
     file->addAction(QStringLiteral("Save &Log Data"), this, [this] {
         for (const auto& [kind, view] : m_logViews)
             SaveLog(kind);
     });
     file->addSeparator();
-    QAction* exit = file->addAction(QStringLiteral("E&xit"), this, [this] {
-        m_closingDown = true;
-        close();
-    });
+    QAction* exit = file->addAction(QStringLiteral("E&xit"), this, [this] { close(); });
     exit->setShortcut(QKeySequence::Quit);
     exit->setShortcutContext(Qt::ApplicationShortcut);
 
@@ -198,11 +196,11 @@ void MainWindow::BuildMenus()
 
     QMenu* decode = menuBar()->addMenu(QStringLiteral("&Decode"));
     m_readRadio = decode->addAction(QStringLiteral("&Read Data From Radio"), this, [this] {
-        if (!m_decodeActive)
+        if (!m_controller.DecodeActive())
             StartDecodeSession();
     });
     m_stopRadio = decode->addAction(QStringLiteral("&Stop Reading Data From Radio"), this, [this] {
-        if (m_decodeActive && !m_replay)
+        if (m_controller.IsLive() && !m_controller.IsStopping())
             StopDecodeSession();
     });
     m_stopRadio->setEnabled(false);
@@ -331,12 +329,15 @@ QWidget* MainWindow::BuildActivityTab()
     m_low->setRange(0, 99);
     m_low->setValue(std::clamp(m_config.MonitorThresholdLow, 0, 99));
     connect(m_high, &QSpinBox::valueChanged, this, [this](int value) {
-        if (AcceptsHighThreshold(value))
+        if (AcceptsHighThreshold(value)) {
             m_config.MonitorThresholdHigh = value;
+            m_controller.SetConfig(m_config);
+        }
     });
     connect(m_low, &QSpinBox::valueChanged, this, [this](int value) {
         if (AcceptsLowThreshold(value, m_config.MonitorThresholdHigh)) {
             m_config.MonitorThresholdLow = value;
+            m_controller.SetConfig(m_config);
         } else {
             QSignalBlocker block(m_low);
             m_low->setValue(m_config.MonitorThresholdLow);
@@ -665,9 +666,9 @@ QWidget* MainWindow::BuildStatusLine()
     m_startStop->setObjectName(QStringLiteral("startStop"));
     m_startStop->setMinimumWidth(140);
     connect(m_startStop, &QPushButton::clicked, this, [this] {
-        if (m_replay)
-            m_replay->RequestStop();
-        else if (m_decodeActive)
+        if (m_controller.IsReplaying())
+            m_controller.ReplayRequestStop();
+        else if (m_controller.DecodeActive())
             StopDecodeSession();
         else
             StartDecodeSession();

@@ -8,10 +8,8 @@
 #include <string>
 
 #include "input/CaptureReplay.h"
-#include "input/TBSKQueue.h"
-#include "model/P25Class.h"
 #include "persistence/Config.h"
-#include "session/DecodeSession.h"
+#include "session/Controller.h"
 #include "ui/Prompter.h"
 #include "view/RefreshCycle.h"
 #include "view/RowMenu.h"
@@ -31,7 +29,8 @@ class LogRowModel;
 class TextRowModel;
 
 // The main window (TForm1): the lists, the status panels, the menus, and the sessions it
-// starts and stops. The refresh cycle runs here, on the user-interface thread, every 10 ms;
+// starts and stops through the controller. The refresh cycle runs here, on the user-interface
+// thread, every 10 ms; stops and the close are polled from that timer, never waited for, and
 // workers reach the window only through queued calls.
 class MainWindow : public QMainWindow
 {
@@ -42,12 +41,13 @@ public:
     // The replay of a capture file, as "Read data from &File" runs it after its dialogs.
     void StartReplay(const QString& path, CaptureKind kind);
     void StartDecodeSession();
-    // False when the confirmation question was not answered Yes.
+    // False when the confirmation question was not answered Yes; the stop then goes on
+    // from the refresh timer.
     bool StopDecodeSession();
     void ToggleHold();
 
-    bool DecodeActive() const { return m_decodeActive; }
-    int HeldTalkgroup() const { return m_heldTalkgroup; }
+    bool DecodeActive() const { return m_controller.DecodeActive(); }
+    int HeldTalkgroup() const { return m_controller.HeldTalkgroup(); }
     const RowMenu& LastRowMenu() const { return m_rowMenu; }
     ListView* List(const QString& objectName) const;
     CONFIG& Config() { return m_config; }
@@ -91,9 +91,9 @@ private:
     void OneSecond();
     void AutoSaveTick();
     void BackupTick();
-    void ClearLists();
     void SaveLog(LogKind kind);
     void ReadDataFromFile();
+    void ReplayStarted();
     void ReplayEnded();
     void FinishSession();
     void ActivityDoubleClicked();
@@ -105,30 +105,25 @@ private:
     static bool* AutoSaveSetting(CONFIG& config, LogKind kind);
     void TakeAutoSaveBoxes();
     void Report(const std::string& errors);
+    void PollStops();
+    void SetHold(int talkgroup);
 
     Prompter& m_prompter;
     CommandLine m_commandLine;
     CONFIG m_config;
     EXTRASETTINGS m_extra;
-    P25Class m_model;
-    TBSKQueue m_queue;
-    RefreshCycle m_refresh;
-    DecodeSession m_session;
-    std::unique_ptr<ManualClock> m_replayClock;
-    std::unique_ptr<CaptureReplay> m_replay;
+    Controller m_controller;
+    P25Class& m_model;
+    RefreshCycle& m_refresh;
 
-    bool m_decodeActive = false;
-    bool m_closingDown = false;
     bool m_activated = false;
     bool m_autoSaving = false;
-    int m_heldTalkgroup = -1;
+    bool m_closed = false;
     RowMenu m_rowMenu;
-    int64_t m_replayStartBlocks = 0;
 
     QTimer m_refreshTimer;
     QTimer m_oneSecondTimer;
     QTimer m_autoSaveTimer;
-    QTimer m_portErrorTimer;
     QTimer m_backupTimer;
 
     QTabWidget* m_tabs = nullptr;

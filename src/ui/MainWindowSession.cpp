@@ -27,8 +27,6 @@ QString Q(const std::string& text)
     return QString::fromStdString(text);
 }
 
-constexpr int AutoSaveIntervalMs = 60000;
-constexpr int BackupFirstCheckMs = 5000;
 
 std::optional<CaptureKind> AskCaptureKind(QWidget* parent)
 {
@@ -105,21 +103,32 @@ void MainWindow::FirstActivation()
     for (int click = 0; click < m_commandLine.DecodeClicks; ++click)
         m_startStop->click();
     if (m_config.BackupEnabled)
-        m_backupTimer.start(BackupFirstCheckMs);
+        m_backupTimer.start(Controller::FirstBackupCheckMs);
 }
 
 void MainWindow::RefreshTick()
 {
-    m_refresh.RunCycle({m_decodeActive, m_heldTalkgroup, m_config.PsrDumpVisible});
+    m_controller.RefreshStep();
     for (auto& [kind, view] : m_logViews) {
         static_cast<LogRowModel*>(view->Source())->Sync();
         view->ScrollIfFollowing();
     }
-    if (m_replay) {
-        const ReplayProgress p = m_replay->Progress();
+    if (m_controller.IsReplaying()) {
+        const ReplayProgress p = m_controller.ReplayResult().Progress;
         const int percent = p.TotalBytes ? static_cast<int>(p.BytesRead * 100 / p.TotalBytes) : 100;
         m_replayLabel->setText(QStringLiteral("Replay: %1%, %2 blocks").arg(percent).arg(p.Blocks));
     }
+    PollStops();
+}
+
+void MainWindow::PollStops()
+{
+    if (m_controller.PortErrorStopDue())
+        m_startStop->click();
+    if (m_controller.IsStopping() && m_controller.StopPoll() && m_controller.StopFinish())
+        FinishSession();
+    if (m_controller.ClosingDown() && !m_closed && m_controller.ClosePoll())
+        close();
 }
 
 void MainWindow::SectionDrawn(RefreshCycle::Section section)
@@ -152,12 +161,11 @@ void MainWindow::SectionDrawn(RefreshCycle::Section section)
 
 void MainWindow::OneSecond()
 {
-    ReceiveCounters& counters = m_session.Counters();
-    const ReceiveRate rate = ReceiveRateFigures(counters.BlocksExpected.exchange(0), counters.BlocksReceived.exchange(0));
-    m_values["Receive Rate (%):"]->setText(Q(rate.RateText));
-    m_values["compact Decode:"]->setText(Q(rate.DecodeText));
-    m_rateBar->setValue(rate.Bar);
-    m_values["Buffer Available:"]->setText(Q(BufferText(m_queue.FreePercent())));
+    const DecodeFigures figures = m_controller.OneSecond();
+    m_values["Receive Rate (%):"]->setText(Q(figures.Rate.RateText));
+    m_values["compact Decode:"]->setText(Q(figures.Rate.DecodeText));
+    m_rateBar->setValue(figures.Rate.Bar);
+    m_values["Buffer Available:"]->setText(Q(figures.Buffer));
 }
 
 void MainWindow::UpdateCaption()
@@ -186,37 +194,44 @@ void MainWindow::TakeAutoSaveBoxes()
     for (const auto& [kind, box] : m_autoSave)
         if (bool* setting = AutoSaveSetting(m_config, kind))
             *setting = box->isChecked();
+    m_controller.SetConfig(m_config);
 }
 
 void MainWindow::AutoSaveTick()
 {
     m_autoSaveTimer.stop();
-    if (m_model.GetSystemId() != 0) {
+    TakeAutoSaveBoxes();
+    if (m_controller.IsAutoSaveDue()) {
         m_autoSaving = true;
         UpdateCaption();
-        TakeAutoSaveBoxes();
-        m_session.SetConfig(m_config);
         std::string errors;
-        if (!m_session.AutoSavePass(errors))
+        if (!m_controller.AutoSavePass(errors))
             Report(errors);
         m_autoSaving = false;
         UpdateCaption();
     }
-    m_autoSaveTimer.start(AutoSaveIntervalMs);
+    if (m_controller.AutoSaveTimerOn())
+        m_autoSaveTimer.start(Controller::AutoSaveIntervalMs);
 }
 
 void MainWindow::BackupTick()
 {
-    // The backup thread is not part of the window yet; only the check runs.
-    m_backupTimer.stop();
-    if (m_config.BackupEnabled)
-        m_backupTimer.start(m_config.BackupCheckTime * 60 * 1000);
+    std::string errors;
+    switch (m_controller.BackupTimerFired(errors)) {
+    case BackupStep::StopTimer: m_backupTimer.stop(); break;
+    case BackupStep::CheckLater: m_backupTimer.start(static_cast<int>(m_controller.BackupIntervalMs())); break;
+    case BackupStep::StartBackup:
+        m_backupTimer.stop();
+        m_backupLabel->show();
+        break;
+    }
+    Report(errors);
 }
 
 void MainWindow::SaveLog(LogKind kind)
 {
     std::string errors;
-    if (!m_session.SaveLog(kind, errors))
+    if (!m_controller.SaveLog(kind, errors))
         Report(errors);
 }
 
@@ -226,30 +241,17 @@ void MainWindow::Report(const std::string& errors)
         m_prompter.Tell(this, QStringLiteral("Error"), Q(errors));
 }
 
-void MainWindow::ClearLists()
-{
-    std::lock_guard guard(m_refresh.Mutex());
-    for (int kind = 0; kind < LogKindCount; ++kind)
-        m_refresh.Logs.List(static_cast<LogKind>(kind)).Clear();
-    m_refresh.Affiliations.Clear();
-    m_refresh.RequestFullRedraw = true;
-}
-
 void MainWindow::StartDecodeSession()
 {
     m_startStop->setEnabled(false);
-    ClearLists();
-    m_model.SetClock(Clock::System());
-    m_startStop->setText(QStringLiteral("Stop Data Decode"));
-    m_decodeActive = true;
-    m_session.SetConfig(m_config);
-    m_session.StartDecodeSession(m_config);
-    if (m_config.AutoSaveEnabled)
-        m_session.LastSystemSave = m_model.Now();
-    m_autoSaveTimer.start(AutoSaveIntervalMs);
-    m_readRadio->setEnabled(false);
-    m_stopRadio->setEnabled(true);
-    m_oneSecondTimer.start(1000);
+    TakeAutoSaveBoxes();
+    if (m_controller.StartDecodeSession()) {
+        m_startStop->setText(QStringLiteral("Stop Data Decode"));
+        m_autoSaveTimer.start(Controller::AutoSaveIntervalMs);
+        m_readRadio->setEnabled(false);
+        m_stopRadio->setEnabled(true);
+        m_oneSecondTimer.start(Controller::FigureIntervalMs);
+    }
     m_startStop->setEnabled(true);
 }
 
@@ -257,27 +259,25 @@ bool MainWindow::StopDecodeSession()
 {
     m_startStop->setEnabled(false);
     if (m_config.Confirmations &&
-        !m_prompter.Ask(this, QStringLiteral("Stop Decode"),
-                        QStringLiteral("Are you sure you want to stop the data decode session?"))) {
+        !m_prompter.Ask(this, QString::fromUtf8(ControllerTexts::StopQuestionCaption),
+                        QString::fromUtf8(ControllerTexts::StopQuestion))) {
         m_startStop->setEnabled(true);
         return false;
     }
-    m_decodeActive = false;
+    TakeAutoSaveBoxes();
     std::string errors;
-    m_session.SetConfig(m_config);
-    m_session.StopDecodeSession(errors);
+    m_controller.StopBegin(errors);
     Report(errors);
-    if (m_config.LogSaveOnDecodeStop)
+    if (!m_controller.AutoSaveTimerOn())
         m_autoSaveTimer.stop();
-    FinishSession();
+    // The threads end on their own; the refresh timer finishes the stop.
+    PollStops();
     return true;
 }
 
 void MainWindow::FinishSession()
 {
     m_startStop->setText(QStringLiteral("Read Data From Radio"));
-    m_session.Counters().BlocksExpected = 0;
-    m_session.Counters().BlocksReceived = 0;
     OneSecond();
     m_readRadio->setEnabled(true);
     m_stopRadio->setEnabled(false);
@@ -286,12 +286,12 @@ void MainWindow::FinishSession()
 
 void MainWindow::ReadDataFromFile()
 {
-    if (m_decodeActive) {
-        m_prompter.Tell(this, QStringLiteral("Unable to read file"),
-                        QStringLiteral("Zembrant is currently actively decoding from a scanner or another file.\n\n"
-                                       "To decode from a file, stop the current decode process and then try again."));
+    if (!m_controller.ReplayBegin()) {
+        m_prompter.Tell(this, QString::fromUtf8(ControllerTexts::ReplayRefusedCaption),
+                        QString::fromUtf8(ControllerTexts::ReplayRefused));
         return;
     }
+    m_startStop->setEnabled(false);
     const QString path = chooseCaptureFile
                              ? chooseCaptureFile()
                              : QFileDialog::getOpenFileName(
@@ -299,104 +299,95 @@ void MainWindow::ReadDataFromFile()
                                    QStringLiteral("All Supported Files (*.p25,*.log,*.txt) (*.p25 *.log *.txt);;"
                                                   "Anritsu P25 Data File (*.p25) (*.p25);;Log Files (*.log) (*.log);;"
                                                   "Text Files (*.txt) (*.txt);;All Files (*.*) (*)"));
-    if (path.isEmpty())
-        return;
-    const std::optional<CaptureKind> kind = chooseCaptureKind ? chooseCaptureKind() : AskCaptureKind(this);
-    if (kind)
-        StartReplay(path, *kind);
+    std::string error;
+    std::optional<CaptureKind> kind;
+    if (!path.isEmpty() && !m_controller.ReplayOpen(path.toStdString(), error))
+        m_prompter.Tell(this, QString::fromUtf8(ControllerTexts::OpenErrorCaption), Q(error));
+    else if (!path.isEmpty())
+        kind = chooseCaptureKind ? chooseCaptureKind() : AskCaptureKind(this);
+    if (kind && m_controller.ReplayStart(*kind))
+        ReplayStarted();
+    else
+        m_controller.ReplayCancel();
+    m_startStop->setEnabled(true);
 }
 
 void MainWindow::StartReplay(const QString& path, CaptureKind kind)
 {
-    if (m_decodeActive)
-        return;
-    m_startStop->setEnabled(false);
-    m_replayClock = std::make_unique<ManualClock>(Clock::System().Now());
-    m_model.SetClock(*m_replayClock);
-    m_model.ResetModel();
-    ClearLists();
-    m_replay = std::make_unique<CaptureReplay>(m_queue, m_model, *m_replayClock, &m_session.Counters());
     std::string error;
-    if (!m_replay->Open(path.toStdString(), kind, error)) {
-        m_replay.reset();
-        m_prompter.Tell(this, QStringLiteral("Open Error"), Q(error));
-        m_startStop->setEnabled(true);
+    if (!m_controller.ReplayBegin())
+        return;
+    if (!m_controller.ReplayOpen(path.toStdString(), error)) {
+        m_controller.ReplayCancel();
+        m_prompter.Tell(this, QString::fromUtf8(ControllerTexts::OpenErrorCaption), Q(error));
         return;
     }
-    m_replay->SetBlockHandler([this] { m_refresh.TakeLogsBetweenBlocks(); });
-    m_replay->SetTickHandler([this] {
-        m_model.ExpireChannelActivity();
-        m_model.ExpirePatches();
-    });
-    m_refresh.onListFilling = [this](LogKind list) {
-        if (DecodeSession::IsLogAutoSaved(m_config, list)) {
-            std::string errors;
-            m_session.SaveLog(list, errors);
-        }
-    };
-    m_replay->onEnded = [this] { QMetaObject::invokeMethod(this, [this] { ReplayEnded(); }, Qt::QueuedConnection); };
-    m_decodeActive = true;
+    if (m_controller.ReplayStart(kind))
+        ReplayStarted();
+    else
+        m_controller.ReplayCancel();
+}
+
+void MainWindow::ReplayStarted()
+{
     m_readRadio->setEnabled(false);
     m_startStop->setText(QStringLiteral("Stop Data Decode"));
-    m_replay->Start(false);
-    m_startStop->setEnabled(true);
+    if (m_controller.AutoSaveTimerOn())
+        m_autoSaveTimer.start(Controller::AutoSaveIntervalMs);
 }
 
 void MainWindow::ReplayEnded()
 {
-    if (!m_replay)
+    if (!m_controller.IsReplaying() || !m_controller.ReplayFinish())
         return;
-    m_replay->Stop();
-    m_refresh.onListFilling = nullptr;
     m_refresh.DrainLogs();
     m_refresh.RequestFullRedraw = true;
     RefreshTick();
-    m_replay.reset();
     m_replayLabel->clear();
-    m_decodeActive = false;
     m_readRadio->setEnabled(true);
     m_stopRadio->setEnabled(false);
     m_startStop->setText(QStringLiteral("Read Data From Radio"));
-    m_prompter.Tell(this, QStringLiteral("Complete"), QStringLiteral("Decode Finished!"));
+    m_prompter.Tell(this, QString::fromUtf8(ControllerTexts::ReplayDoneCaption),
+                    QString::fromUtf8(ControllerTexts::ReplayDone));
     m_startStop->setEnabled(true);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    m_closingDown = true;
-    m_oneSecondTimer.stop();
-    m_autoSaveTimer.stop();
-    if (m_replay) {
-        m_replay->Stop();
-        m_replay.reset();
-    }
-    if (m_session.IsActive()) {
-        std::string errors;
-        m_session.SetConfig(m_config);
-        m_session.CloseDecodeSession(errors);
-    }
-    m_decodeActive = false;
-    m_refreshTimer.stop();
-    if (m_config.SaveScreenSizes) {
-        m_config.Maximized = isMaximized();
-        if (!isMaximized()) {
-            m_config.Left = geometry().x();
-            m_config.Top = geometry().y();
-            m_config.Width = width();
-            m_config.Height = height();
+    if (!m_controller.ClosingDown()) {
+        m_oneSecondTimer.stop();
+        m_autoSaveTimer.stop();
+        if (m_config.SaveScreenSizes) {
+            m_config.Maximized = isMaximized();
+            if (!isMaximized()) {
+                m_config.Left = geometry().x();
+                m_config.Top = geometry().y();
+                m_config.Width = width();
+                m_config.Height = height();
+            }
         }
+        TakeAutoSaveBoxes();
+        std::string errors;
+        m_controller.CloseBegin(errors);
+        Report(errors);
     }
-    TakeAutoSaveBoxes();
-    std::string error;
-    SaveConfiguration(m_config, m_extra, error);
+    if (!m_controller.ClosePoll()) {
+        // The threads end on their own; the refresh timer closes the window again then.
+        event->ignore();
+        return;
+    }
+    m_refreshTimer.stop();
+    std::string errors;
+    m_controller.CloseFinish(errors);
+    m_closed = true;
     event->accept();
 }
 
 void MainWindow::ToggleHold()
 {
     m_holdButton->setEnabled(false);
-    if (m_heldTalkgroup == -1) {
-        const QString prefill = Q(HoldPromptText(m_session.LastFollowedTalkgroup()));
+    if (m_controller.HeldTalkgroup() == -1) {
+        const QString prefill = Q(HoldPromptText(m_controller.LastFollowedTalkgroup()));
         std::optional<int> held;
         if (askHoldTalkgroup) {
             held = askHoldTalkgroup(prefill);
@@ -407,13 +398,10 @@ void MainWindow::ToggleHold()
             if (ok)
                 held = HoldTalkgroupFrom(text.toStdString());
         }
-        if (held) {
-            m_heldTalkgroup = *held;
-            m_holdButton->setText(QStringLiteral("Release Hold"));
-        }
+        if (held)
+            SetHold(*held);
     } else {
-        m_heldTalkgroup = -1;
-        m_holdButton->setText(QStringLiteral("Hold TalkGroup"));
+        SetHold(-1);
     }
     m_holdButton->setEnabled(true);
 }
@@ -428,10 +416,14 @@ void MainWindow::ActivityDoubleClicked()
         if (row)
             held = HoldTalkgroupFrom(CellAt(*row, ActivityColumn::TlkGrp));
     }
-    if (!held)
-        return;
-    m_heldTalkgroup = *held;
-    m_holdButton->setText(QStringLiteral("Release Hold"));
+    if (held)
+        SetHold(*held);
+}
+
+void MainWindow::SetHold(int talkgroup)
+{
+    m_controller.SetHeldTalkgroup(talkgroup);
+    m_holdButton->setText(talkgroup == -1 ? QStringLiteral("Hold TalkGroup") : QStringLiteral("Release Hold"));
 }
 
 void MainWindow::AddRange()

@@ -296,3 +296,30 @@ void RefreshCycle::DrawRawDump()
     if (moved)
         Drawn(Section::RawDump);
 }
+
+void RefreshCycle::ResetShownLists()
+{
+    std::lock_guard guard(m_mutex);
+    for (int k = 0; k < LogKindCount; ++k)
+        Logs.List(static_cast<LogKind>(k)).Clear();
+    Labels = SystemLabels{};
+    SiteInformation.clear();
+    IdentifierTables.clear();
+    Activity.clear();
+    AdjacentSites.clear();
+    Affiliations.Clear();
+    PatchList.clear();
+    CurrentPatches.clear();
+    PatchesCaption = "Patches (0)";
+    AffiliationCaption = "Affiliation List (0)";
+    FollowedRow = -1;
+    m_patchCount = 0;
+    m_pendingSections = 0;
+    m_identityChecked = false;
+    m_shownRfss = -1;
+    m_shownSite = -1;
+    m_shownWacnKnown = false;
+    for (int section = 0; section <= static_cast<int>(Section::RawDump); ++section)
+        if (static_cast<Section>(section) != Section::FilterRanges)
+            Drawn(static_cast<Section>(section));
+}

@@ -91,6 +91,10 @@ public:
 
     static constexpr int RawLinesPerCycle = 5;
 
+    // A new session or replay: empties every shown list but the filter ranges, forgets the
+    // shown identity, and tells onSection of each emptied section.
+    void ResetShownLists();
+
 private:
     // Redraws the system information when the identity moved under the shown one.
     void CheckIdentity();

@@ -1,0 +1,412 @@
+#include "session/Controller.h"
+
+#include "input/KavriReadThread.h"
+#include "scanner/FollowLogic.h"
+
+Controller::Controller(Clock& liveClock)
+    : m_liveClock(liveClock), m_clock(liveClock), m_model(m_clock), m_refresh(m_model),
+      m_session(m_model, m_queue, m_refresh)
+{
+    m_refresh.follow = [this](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
+                              const RefreshCycle::Inputs& inputs) {
+        return FollowStep(channels, patches, inputs.HeldTalkgroup);
+    };
+    m_refresh.popRawLine = [this](std::string& line) {
+        TKavri* reader = m_session.Reader();
+        if (!reader || !reader->HasRawLines())
+            return false;
+        line = reader->PopRawLine();
+        return true;
+    };
+    m_session.onPortError = [this](const std::string& text) {
+        if (onPortError)
+            onPortError(text);
+    };
+    m_session.onScannerNotice = [this](const std::string& text) {
+        if (onScannerNotice)
+            onScannerNotice(text);
+    };
+}
+
+Controller::~Controller()
+{
+    // The replay's threads read the replay clock: end them before the model leaves it.
+    if (m_replay)
+        m_replay->Stop();
+    m_replay.reset();
+    m_clock.Use(m_liveClock);
+    m_backup.reset();
+}
+
+CONFIG Controller::Config() const
+{
+    std::lock_guard guard(m_configMutex);
+    return m_config;
+}
+
+void Controller::SetConfig(const CONFIG& config)
+{
+    SetSettings(config, m_extra);
+}
+
+void Controller::SetSettings(const CONFIG& config, const EXTRASETTINGS& extra)
+{
+    {
+        std::lock_guard guard(m_configMutex);
+        m_config = config;
+    }
+    if (&extra != &m_extra)
+        m_extra = extra;
+    m_rawDumpOn = config.PsrDumpVisible;
+    m_session.SetConfig(config);
+    ApplySettingsToModel();
+}
+
+void Controller::ApplySettingsToModel()
+{
+    const CONFIG config = Config();
+    m_model.SetDataFolder(config.DataFolder);
+    m_model.SetDefaultColors(config.DefaultText, config.DefaultBackground);
+    m_model.SetUnknownsVisible(config.UnknownsVisible);
+    m_model.SetGrantsVisible(config.GrantsVisible);
+    m_model.SetOtherInfoVisible(config.OtherInfoVisible);
+    m_model.SetPktDumpVisible(config.PktDumpVisible);
+    m_model.SetLogProtectionData(config.LogProtectionData);
+    m_model.SetSaveHitCounts(config.SaveHits);
+    m_model.SetTGTimeOut(m_extra.TGTimeOut);
+    m_refresh.SetLogSettings(LogSettings::From(config, m_extra.FilterRegistrations), config.PrivatePriority);
+}
+
+bool Controller::SaveSettings(std::string& errors)
+{
+    std::string error;
+    if (SaveConfiguration(Config(), m_extra, error))
+        return true;
+    if (!errors.empty())
+        errors += '\n';
+    errors += error;
+    return false;
+}
+
+ProcessingTotals Controller::Totals() const
+{
+    if (m_replay && m_replayStarted)
+        return m_replay->Processor().Totals();
+    if (m_stopping || m_session.IsActive())
+        return m_session.Totals();
+    return m_lastTotals;
+}
+
+void Controller::RefreshStep()
+{
+    m_refresh.RunCycle({m_decodeActive.load(), m_heldTalkgroup, m_rawDumpOn.load()});
+}
+
+int Controller::FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held)
+{
+    IDENTABLE tables[MaxIdentifierTables];
+    m_model.CopyIdentifierTables(tables, MaxIdentifierTables);
+    const CONFIG config = Config();
+    const FollowContext context{m_model, config, patches, held, m_lastFollowedTalkgroup};
+    return RunFollowStep(channels, tables, context, m_session.Scanner(), m_decodeActive, m_lastFollowedTalkgroup);
+}
+
+bool Controller::StartDecodeSession()
+{
+    if (m_decodeActive || m_stopping || m_closingDown || m_replay)
+        return false;
+    const CONFIG config = Config();
+    m_refresh.ResetShownLists();
+    m_decodeActive = true;
+    m_portErrorStopAt.reset();
+    m_session.StartDecodeSession(config);
+    if (config.AutoSaveEnabled)
+        m_lastSystemSave = m_model.Now();
+    m_autoSaveTimerOn = true;
+    return true;
+}
+
+void Controller::StopBegin(std::string& errors)
+{
+    if (!m_session.IsActive() || m_stopping)
+        return;
+    const CONFIG config = Config();
+    if (config.DataSaveOnDecodeStop) {
+        SaveSystemInformation(errors);
+    }
+    if (config.LogSaveOnDecodeStop) {
+        AutoSavePass(errors);
+        m_autoSaveTimerOn = false;
+    }
+    m_session.StopBegin(false);
+    m_decodeActive = false;
+    m_stopping = true;
+    m_portErrorStopAt.reset();
+}
+
+bool Controller::StopPoll()
+{
+    return !m_stopping || m_session.StopPoll();
+}
+
+bool Controller::StopFinish()
+{
+    if (!m_stopping)
+        return true;
+    if (!m_session.StopFinish())
+        return false;
+    m_lastTotals = m_session.Totals();
+    m_stopping = false;
+    return true;
+}
+
+void Controller::PortErrorReported()
+{
+    if (m_session.IsActive())
+        m_portErrorStopAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(PortErrorStopDelayMs);
+}
+
+bool Controller::PortErrorStopDue()
+{
+    if (!m_portErrorStopAt || std::chrono::steady_clock::now() < *m_portErrorStopAt)
+        return false;
+    m_portErrorStopAt.reset();
+    return m_session.IsActive();
+}
+
+bool Controller::ReplayBegin()
+{
+    if (m_decodeActive || m_stopping || m_closingDown)
+        return false;
+    ReplayCancel();
+    m_model.ResetModel();
+    m_refresh.ResetShownLists();
+    return true;
+}
+
+bool Controller::ReplayOpen(const std::string& path, std::string& error, std::optional<int64_t> clockStart)
+{
+    if (m_decodeActive || m_stopping || m_closingDown)
+        return false;
+    ReplayCancel();
+    m_replayClock = std::make_unique<ManualClock>(clockStart.value_or(m_liveClock.Now()));
+    m_replay = std::make_unique<CaptureReplay>(m_queue, m_model, *m_replayClock, &m_session.Counters());
+    if (m_replay->Open(path, CaptureKind::Anritsu, error))
+        return true;
+    ReplayCancel();
+    return false;
+}
+
+void Controller::ReplayCancel()
+{
+    if (m_replayStarted)
+        return;
+    m_replay.reset();
+    m_replayClock.reset();
+}
+
+bool Controller::ReplayStart(CaptureKind kind)
+{
+    if (!m_replay || m_replayStarted || m_decodeActive)
+        return false;
+    m_replay->SetKind(kind);
+    // Rows are built between blocks, as a live refresh that keeps up builds them, and a
+    // list is appended to its file before its cap could drop unsaved rows.
+    m_replay->SetBlockHandler([this] { m_refresh.TakeLogsBetweenBlocks(); });
+    m_replay->SetTickHandler([this] {
+        m_model.ExpireChannelActivity();
+        m_model.ExpirePatches();
+    });
+    m_replay->onEnded = [this] {
+        if (onReplayEnded)
+            onReplayEnded();
+    };
+    m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
+    m_clock.Use(*m_replayClock);
+    m_decodeActive = true;
+    m_replayStarted = true;
+    if (Config().AutoSaveEnabled)
+        m_lastSystemSave = m_model.Now();
+    m_autoSaveTimerOn = true;
+    m_replay->Start(ReplayAtIdlePriority);
+    return true;
+}
+
+void Controller::ReplayRequestStop()
+{
+    if (m_replay && m_replayStarted)
+        m_replay->RequestStop();
+}
+
+bool Controller::PollReplayEnded() const
+{
+    return m_replay && m_replayStarted && !m_replay->IsRunning();
+}
+
+ReplayOutcome Controller::ReplayResult() const
+{
+    if (!m_replay)
+        return {};
+    return {m_replay->IsFinished(), m_replay->ReadError(), m_replay->Progress(), m_replay->Processor().Totals()};
+}
+
+bool Controller::ReplayFinish()
+{
+    if (!m_replay)
+        return true;
+    if (m_replayStarted && m_replay->IsRunning())
+        return false;
+    m_replay->Stop();
+    if (m_replayStarted)
+        m_lastTotals = m_replay->Processor().Totals();
+    m_refresh.onListFilling = nullptr;
+    m_replay.reset();
+    // Nothing decodes now: the model can go back to the live clock.
+    m_clock.Use(m_liveClock);
+    m_replayClock.reset();
+    m_replayStarted = false;
+    m_decodeActive = false;
+    return true;
+}
+
+void Controller::SaveFillingList(LogKind kind)
+{
+    const CONFIG config = Config();
+    if (!::IsLogAutoSaved(config, kind))
+        return;
+    std::string errors;
+    if (!SaveLogOf(m_model, m_refresh.Logs, config, kind, errors) && onSaveError)
+        onSaveError(errors);
+}
+
+bool Controller::IsLogAutoSaved(LogKind kind) const
+{
+    return ::IsLogAutoSaved(Config(), kind);
+}
+
+bool Controller::IsAutoSaveDue() const
+{
+    if (m_model.GetSystemId() == 0)
+        return false;
+    const CONFIG config = Config();
+    if (IsSystemFolderDue(config, m_decodeActive, m_lastSystemSave, m_model.Now()))
+        return true;
+    for (int k = 0; k < LogKindCount; ++k)
+        if (::IsLogAutoSaved(config, static_cast<LogKind>(k)))
+            return true;
+    return false;
+}
+
+bool Controller::AutoSavePass(std::string& errors)
+{
+    // A replay's processing thread builds and saves rows meanwhile.
+    std::lock_guard guard(m_refresh.Mutex());
+    return RunAutoSavePass(m_model, m_refresh.Logs, Config(), m_decodeActive, m_lastSystemSave, errors);
+}
+
+bool Controller::SaveSystemInformation(std::string& errors)
+{
+    const bool saved = SaveSystemFolderOf(m_model, errors);
+    m_lastSystemSave = m_model.Now() - 1;
+    return saved;
+}
+
+bool Controller::SaveLog(LogKind kind, std::string& errors)
+{
+    std::lock_guard guard(m_refresh.Mutex());
+    return SaveLogOf(m_model, m_refresh.Logs, Config(), kind, errors);
+}
+
+DecodeFigures Controller::OneSecond()
+{
+    ReceiveCounters& counters = m_session.Counters();
+    const int expected = counters.BlocksExpected.exchange(0);
+    const int received = counters.BlocksReceived.exchange(0);
+    DecodeFigures figures;
+    figures.Rate = ReceiveRateFigures(expected, received);
+    figures.Buffer = BufferText(m_queue.FreePercent());
+    if (m_replay && m_replayStarted) {
+        const ReplayProgress progress = m_replay->Progress();
+        figures.ReplayPercent =
+            progress.TotalBytes ? static_cast<int>(progress.BytesRead * 100 / progress.TotalBytes) : 100;
+    }
+    return figures;
+}
+
+BackupStep Controller::BackupTimerFired(std::string& errors)
+{
+    CONFIG config = Config();
+    // Backups keep to the calendar, never to a replay's clock.
+    const int64_t now = m_liveClock.Now();
+    const BackupStep step = DecideBackup(config, m_backupRunning, now);
+    if (step != BackupStep::StartBackup)
+        return step;
+    {
+        std::lock_guard guard(m_configMutex);
+        m_config.LastBackup = config.LastBackup;
+    }
+    SaveSettings(errors);
+    m_backupRunning = true;
+    m_backup = std::make_unique<TBackup>(MakeBackupJob(config, now), [this] {
+        if (onBackupEnded)
+            onBackupEnded();
+    });
+    return step;
+}
+
+int64_t Controller::BackupIntervalMs() const
+{
+    return BackupCheckIntervalMs(Config());
+}
+
+bool Controller::BackupEnded()
+{
+    if (m_backup && m_backup->IsRunning())
+        return false;
+    m_backup.reset();
+    m_backupRunning = false;
+    return Config().BackupEnabled;
+}
+
+void Controller::CloseBegin(std::string& errors)
+{
+    if (m_closingDown)
+        return;
+    m_closingDown = true;
+    m_autoSaveTimerOn = false;
+    m_portErrorStopAt.reset();
+    if (m_decodeActive) {
+        const CONFIG config = Config();
+        if (config.DataSaveOnExit)
+            SaveSystemInformation(errors);
+        if (config.LogSaveOnExit)
+            AutoSavePass(errors);
+        m_decodeActive = false;
+    }
+    if (m_session.IsActive() || m_stopping) {
+        m_session.StopBegin(true);
+        m_stopping = true;
+    }
+    ReplayRequestStop();
+    ReplayCancel();
+}
+
+bool Controller::ClosePoll()
+{
+    if (!StopPoll())
+        return false;
+    if (m_replay && m_replayStarted && m_replay->IsRunning())
+        return false;
+    return !m_backup || !m_backup->IsRunning();
+}
+
+bool Controller::CloseFinish(std::string& errors)
+{
+    if (!ClosePoll())
+        return false;
+    StopFinish();
+    ReplayFinish();
+    m_backup.reset();
+    m_backupRunning = false;
+    return SaveSettings(errors);
+}

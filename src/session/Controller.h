@@ -1,0 +1,245 @@
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "input/CaptureReplay.h"
+#include "input/TBSKQueue.h"
+#include "model/P25Class.h"
+#include "persistence/Config.h"
+#include "persistence/TBackupThread.h"
+#include "session/DecodeSession.h"
+#include "session/SessionClock.h"
+#include "view/RefreshCycle.h"
+#include "view/WindowRules.h"
+
+// The messages a front end shows for the replay and the session, as the window words them.
+namespace ControllerTexts {
+inline constexpr char ReplayRefusedCaption[] = "Unable to read file";
+inline constexpr char ReplayRefused[] = "Zembrant is currently actively decoding from a scanner or another file.\n\n"
+                                        "To decode from a file, stop the current decode process and then try again.";
+inline constexpr char OpenErrorCaption[] = "Open Error";
+inline constexpr char OpenError[] = "File could not be opened!";
+inline constexpr char ReplayDoneCaption[] = "Complete";
+inline constexpr char ReplayDone[] = "Decode Finished!";
+inline constexpr char StopQuestionCaption[] = "Stop Decode";
+inline constexpr char StopQuestion[] = "Are you sure you want to stop the data decode session?";
+inline constexpr char BackupLabel[] = "*Backup In Progress*";
+}
+
+// The one-second handler's figures.
+struct DecodeFigures
+{
+    ReceiveRate Rate;       // "Receive Rate (%):", status-line "Decode:", progress bar
+    std::string Buffer;     // "Buffer Available:"
+    int ReplayPercent = -1; // share of the capture file read; -1 when no replay runs
+};
+
+// What a replay came to, readable once PollReplayEnded is true.
+struct ReplayOutcome
+{
+    bool Whole = false;    // the whole file was read and decoded
+    std::string ReadError; // the system's text of a read error that cut it short
+    ReplayProgress Progress;
+    ProcessingTotals Totals;
+};
+
+// Everything below the window that both front ends share: the block queue, the model, the
+// refresh cycle, the live decode session, the capture replay, the receive counters, the
+// timers' decisions and the window-level state (DecodeActive, HeldTalkgroup,
+// LastFollowedTalkgroup, LastSystemSave, BackupRunning, ClosingDown).
+//
+// Every step is called on the front end's own thread (the window's event loop, or the
+// CLI's main loop) and never sleeps or waits for another thread there. Waiting is the
+// front end's: stop and close are begin / poll / finish sequences, polled from its 10 ms
+// timer while that timer keeps refreshing the lists. The callbacks marked "worker thread"
+// must only queue a notice for the front end's thread.
+class Controller
+{
+public:
+    // The 10 ms refresh, the one-second figures, the auto-save pass, the backup check.
+    static constexpr int RefreshIntervalMs = 10;
+    static constexpr int FigureIntervalMs = 1000;
+    static constexpr int AutoSaveIntervalMs = 60000;
+    static constexpr int FirstBackupCheckMs = 5000;
+    // After a backup was switched on in the configuration dialog.
+    static constexpr int BackupSwitchedOnCheckMs = 1000;
+    static constexpr int PortErrorStopDelayMs = 2000;
+
+    // liveClock: the time of live sessions and of the time between sessions; a replay runs
+    // on its own clock and hands back to this one at its end.
+    explicit Controller(Clock& liveClock = Clock::System());
+    // Ends whatever still runs, without saving (CloseBegin..CloseFinish is the orderly way).
+    ~Controller();
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    // --- Settings. The controller reads the current ones at each step (thresholds and the
+    // auto-save boxes apply at once). Any thread may read them; change them on the front
+    // end's thread.
+    CONFIG Config() const;
+    const EXTRASETTINGS& Extra() const { return m_extra; }
+    // Also hands the model its switches (data folder, colours, log switches, hit counts,
+    // time-out) and the log lists their settings.
+    void SetConfig(const CONFIG& config);
+    void SetSettings(const CONFIG& config, const EXTRASETTINGS& extra);
+    // Writes the settings into CONFIG::ConfigFile.
+    bool SaveSettings(std::string& errors);
+
+    // --- The parts, for the front end to draw and edit. Model edits take the model's locks.
+    P25Class& Model() { return m_model; }
+    TBSKQueue& Queue() { return m_queue; }
+    // The shown lists; read them on the front end's thread. During a replay the
+    // processing thread also builds log rows: hold Refresh().Mutex() to read the logs then.
+    RefreshCycle& Refresh() { return m_refresh; }
+
+    // --- Window-level state.
+    bool DecodeActive() const { return m_decodeActive.load(); }
+    bool IsLive() const { return m_session.IsActive(); }
+    bool IsReplaying() const { return m_replay != nullptr; }
+    int HeldTalkgroup() const { return m_heldTalkgroup; }
+    // -1 releases the hold; the next refresh redraws the activity list.
+    void SetHeldTalkgroup(int talkgroup) { m_heldTalkgroup = talkgroup; }
+    int LastFollowedTalkgroup() const { return m_lastFollowedTalkgroup; }
+    int64_t LastSystemSave() const { return m_lastSystemSave; }
+    bool BackupRunning() const { return m_backupRunning; }
+    bool ClosingDown() const { return m_closingDown; }
+    // Whether the 60-second auto-save timer should run: from a start or replay until a
+    // stop that saved its logs, or the close.
+    bool AutoSaveTimerOn() const { return m_autoSaveTimerOn; }
+    // The processing counters of the running or the last session or replay.
+    ProcessingTotals Totals() const;
+
+    // --- The 10 ms timer: one refresh cycle with the current state (the follow step runs
+    // in it, for a live session and a replay alike).
+    void RefreshStep();
+
+    // --- Live session.
+    // Refused (false) while DecodeActive. Resets the model, empties the shown lists,
+    // starts the processing and reader threads and, when enabled, scanner control.
+    bool StartDecodeSession();
+    // The confirmation question is the front end's, before StopBegin. StopBegin runs the
+    // stop-time saves the settings ask for, hands the second scanner back to its own scan,
+    // clears DecodeActive and asks the reader to end. errors: what could not be saved.
+    void StopBegin(std::string& errors);
+    // Moves the stop on: once the reader ended and the queue drained, asks the processing
+    // thread to end. True when every thread of the session has ended.
+    bool StopPoll();
+    // After StopPoll said true: releases the threads and zeroes the receive counters.
+    // False (and nothing done) while a thread still runs.
+    bool StopFinish();
+    // Whether a stop is under way (between StopBegin and StopFinish).
+    bool IsStopping() const { return m_stopping; }
+
+    // The reader could not open or lost its port. onPortError (reader thread) tells the
+    // front end; the front end calls PortErrorReported on its own thread, and from then
+    // on PortErrorStopDue says true once, PortErrorStopDelayMs later, when the stop (with
+    // its question) is due.
+    std::function<void(const std::string& text)> onPortError;
+    void PortErrorReported();
+    bool PortErrorStopDue();
+    // Scanner control's notices, on the front end's thread.
+    std::function<void(const std::string& text)> onScannerNotice;
+
+    // --- Capture replay, in the window's order: ReplayBegin (refused while DecodeActive;
+    // resets the model and empties the shown lists), the open dialog, ReplayOpen, the
+    // type dialog, then ReplayStart or ReplayCancel.
+    bool ReplayBegin();
+    // error: ControllerTexts::OpenError. clockStart: the replay clock's first second
+    // (default: the live clock's now); a dump's own times move it on.
+    bool ReplayOpen(const std::string& path, std::string& error, std::optional<int64_t> clockStart = {});
+    void ReplayCancel();
+    // Sets DecodeActive and starts reading; blocks are pushed as fast as the queue takes
+    // them, log rows are built between blocks and a filling log list is appended to its
+    // file (when its auto-save is on).
+    bool ReplayStart(CaptureKind kind);
+    // Ends a running replay early (the CLI's signals).
+    void ReplayRequestStop();
+    // Replay thread: the file is read and the queue drained (or the replay was stopped).
+    std::function<void()> onReplayEnded;
+    // True once the replay's threads have ended (the CLI polls this).
+    bool PollReplayEnded() const;
+    ReplayOutcome ReplayResult() const;
+    // After the end: releases the replay, clears DecodeActive and puts the model back on
+    // the live clock. The front end then shows ControllerTexts::ReplayDone. False (and
+    // nothing done) while the replay still runs.
+    bool ReplayFinish();
+    // The replay's threads run at idle priority, as the window runs them; the CLI, alone
+    // on its machine, runs them at normal priority.
+    bool ReplayAtIdlePriority = true;
+    // A log save that failed while the replay's processing thread saved a filling list
+    // (processing thread).
+    std::function<void(const std::string& error)> onSaveError;
+
+    // --- Saves.
+    // Whether AutoSavePass would save anything now (the window marks its caption).
+    bool IsAutoSaveDue() const;
+    // The 60-second pass: the system folder when due and DecodeActive, the logs whose
+    // auto-save is on. Nothing before the system is identified.
+    bool AutoSavePass(std::string& errors);
+    // "Save System Information": the system folder now.
+    bool SaveSystemInformation(std::string& errors);
+    // A log's Save button.
+    bool SaveLog(LogKind kind, std::string& errors);
+    // Whether the settings have a log saved automatically.
+    bool IsLogAutoSaved(LogKind kind) const;
+
+    // --- One-second timer: the figures, then both receive counters are zeroed.
+    DecodeFigures OneSecond();
+
+    // --- Backup timer. The front end starts it FirstBackupCheckMs after the first show.
+    // Each time it fires: StopTimer (stop it), CheckLater (re-arm with BackupIntervalMs),
+    // StartBackup (LastBackup stored, settings saved, backup thread started; the timer
+    // waits for the end). onBackupEnded (backup thread) tells the front end, which then
+    // calls BackupEnded on its thread: true when the timer should run again.
+    BackupStep BackupTimerFired(std::string& errors);
+    int64_t BackupIntervalMs() const;
+    std::function<void()> onBackupEnded;
+    bool BackupEnded();
+
+    // --- Closing. CloseBegin: ClosingDown; with DecodeActive the exit-time saves, then
+    // the session or replay is ended without draining. CloseFinish once ClosePoll is true
+    // (the threads ended and no backup runs): releases them and saves the settings.
+    void CloseBegin(std::string& errors);
+    bool ClosePoll();
+    bool CloseFinish(std::string& errors);
+
+private:
+    int FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held);
+    void ApplySettingsToModel();
+    void SaveFillingList(LogKind kind);
+
+    Clock& m_liveClock;
+    SessionClock m_clock;
+    P25Class m_model;
+    TBSKQueue m_queue;
+    RefreshCycle m_refresh;
+    DecodeSession m_session;
+
+    mutable std::mutex m_configMutex;
+    CONFIG m_config;
+    EXTRASETTINGS m_extra;
+
+    std::unique_ptr<ManualClock> m_replayClock;
+    std::unique_ptr<CaptureReplay> m_replay;
+    std::atomic<bool> m_replayStarted{false};
+    ProcessingTotals m_lastTotals;
+
+    std::unique_ptr<TBackup> m_backup;
+
+    std::atomic<bool> m_decodeActive{false};
+    int m_heldTalkgroup = -1;
+    int m_lastFollowedTalkgroup = -1;
+    int64_t m_lastSystemSave = 0;
+    bool m_backupRunning = false;
+    bool m_closingDown = false;
+    bool m_autoSaveTimerOn = false;
+    bool m_stopping = false;
+    std::optional<std::chrono::steady_clock::time_point> m_portErrorStopAt;
+    std::atomic<bool> m_rawDumpOn{false};
+};
