@@ -96,11 +96,17 @@ LogRowModel::LogRowModel(QStringList columns, const LogList& list, std::recursiv
 void LogRowModel::Sync()
 {
     std::lock_guard guard(m_mutex);
-    const uint64_t dropped = m_list.DroppedCount() - m_droppedSeen;
-    const int removeFront = static_cast<int>(std::min<uint64_t>(dropped, static_cast<uint64_t>(m_count)));
-    m_droppedSeen = m_list.DroppedCount();
-    m_appendedSeen = m_list.AppendedCount();
-    Resize(removeFront, static_cast<int>(m_list.Rows().size()));
+    const uint64_t dropped = m_list.DroppedCount();
+    const int removeFront = static_cast<int>(std::min<uint64_t>(dropped - m_droppedSeen, static_cast<uint64_t>(m_count)));
+    if (removeFront > 0) {
+        beginRemoveRows({}, 0, removeFront - 1);
+        m_count -= removeFront;
+        // Only now do the rows after them move up.
+        m_droppedSeen += static_cast<uint64_t>(removeFront);
+        endRemoveRows();
+    }
+    m_droppedSeen = dropped;
+    Resize(0, static_cast<int>(m_list.Rows().size()));
 }
 
 const LogRow* LogRowModel::RowAt(int row) const

@@ -62,7 +62,8 @@ private:
     Rows m_rows;
 };
 
-// A log list: follows its added and dropped counters, never copying the list.
+// A log list: follows its dropped counter and size, never copying the list. A row shown
+// at r is the list's row r - (rows dropped since the last sync).
 class LogRowModel : public ListModel
 {
 public:
@@ -77,7 +78,6 @@ protected:
 
 private:
     const LogList& m_list;
-    uint64_t m_appendedSeen = 0;
     uint64_t m_droppedSeen = 0;
 };
 

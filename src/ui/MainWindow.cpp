@@ -66,6 +66,8 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     grid->setContentsMargins(6, 6, 6, 6);
     m_tabs = new QTabWidget;
     m_tabs->setTabPosition(QTabWidget::South);
+    // Ten tabs: narrow ones, so that all of them show at the usual window widths.
+    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     m_tabs->addTab(BuildActivityTab(), QStringLiteral("System Activity"));
     m_tabs->addTab(BuildAffiliationLogTab(), QStringLiteral("Affiliation Log"));
     m_tabs->addTab(BuildAffiliationListTab(), QStringLiteral("Affiliation List (0)"));

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <deque>
@@ -96,6 +97,22 @@ private slots:
         QCOMPARE(m_window->findChild<QLabel*>("SysID:")->text(), QStringLiteral("C94"));
     }
 
+    // Before the tests below change the lists.
+    void screenshotOfEveryTab()
+    {
+        const QString folder = QStringLiteral(ZEMBRANT_SCREENSHOTS);
+        QVERIFY(QDir().mkpath(folder));
+        auto* tabs = m_window->findChild<QTabWidget*>();
+        m_window->Refresh().RequestFullRedraw = true;
+        QTest::qWait(50);
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            QTest::qWait(30);
+            const QString name = tabs->tabText(tab).section(' ', 0, -1).remove(QRegularExpression("[^A-Za-z]"));
+            QVERIFY(m_window->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder).arg(tab).arg(name)));
+        }
+    }
+
     void headerClickSortsAndTheSortSurvivesTheNextRefresh()
     {
         ListView* view = m_window->List("affiliations");
@@ -165,21 +182,6 @@ private slots:
         m_window->StartReplay(m_folder.filePath("missing.txt"), CaptureKind::ZembrantDump);
         QCOMPARE(m_prompter.Told, QStringList{"Open Error: File could not be opened!"});
         QVERIFY(!m_window->DecodeActive());
-    }
-
-    void screenshotOfEveryTab()
-    {
-        const QString folder = QStringLiteral(ZEMBRANT_SCREENSHOTS);
-        QVERIFY(QDir().mkpath(folder));
-        auto* tabs = m_window->findChild<QTabWidget*>();
-        m_window->Refresh().RequestFullRedraw = true;
-        QTest::qWait(50);
-        for (int tab = 0; tab < tabs->count(); ++tab) {
-            tabs->setCurrentIndex(tab);
-            QTest::qWait(30);
-            const QString name = tabs->tabText(tab).section(' ', 0, -1).remove(QRegularExpression("[^A-Za-z]"));
-            QVERIFY(m_window->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder).arg(tab).arg(name)));
-        }
     }
 
 private:
