@@ -180,7 +180,7 @@ void ListView::EnableSorting(ListProxy::Compare compare)
     });
 }
 
-void ListView::SetColumnWidths(std::initializer_list<int> widths)
+void ListView::SetColumnWidths(const std::vector<int>& widths)
 {
     // The widths were chosen for an 8-point Tahoma; scale them to the font in use.
     const double scale = std::max(1.0, fontMetrics().horizontalAdvance(QStringLiteral("01-0165 ")) / 40.0);

@@ -116,7 +116,7 @@ public:
     ListProxy* Proxy() const { return m_proxy; }
     // Header clicks sort by the clicked column from now on.
     void EnableSorting(ListProxy::Compare compare);
-    void SetColumnWidths(std::initializer_list<int> widths);
+    void SetColumnWidths(const std::vector<int>& widths);
     // The source row of the current row, or -1.
     int CurrentSourceRow() const;
     bool AutoScroll = false;

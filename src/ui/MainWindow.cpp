@@ -67,7 +67,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     m_tabs = new QTabWidget;
     m_tabs->setTabPosition(QTabWidget::South);
     // Ten tabs: narrow ones, so that all of them show at the usual window widths.
-    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
+    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 4px; }"));
     m_tabs->addTab(BuildActivityTab(), QStringLiteral("System Activity"));
     m_tabs->addTab(BuildAffiliationLogTab(), QStringLiteral("Affiliation Log"));
     m_tabs->addTab(BuildAffiliationListTab(), QStringLiteral("Affiliation List (0)"));
@@ -110,6 +110,19 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(0, 1);
     setCentralWidget(central);
+    const std::pair<const char*, std::vector<int>> widths[] = {
+        {"affiliationLog", {110, 70, 50, 140, 60}},
+        {"grantTrace", {110, 60, 55, 65, 50, 140, 60}},
+        {"recentGrants", {55, 55, 55, 65, 45, 120, 60}},
+        {"otherEvents", {110, 170}},
+        {"unknownPackets", {110, 30, 170}},
+        {"packetDump", {110, 170}},
+        {"patchLog", {110}},
+        {"adjacentSites", {50, 40, 55, 65, 140}},
+        {"identifierTables", {25, 20, 65, 55, 60, 55}},
+    };
+    for (const auto& [name, columns] : widths)
+        List(QString::fromUtf8(name))->SetColumnWidths(columns);
     BuildMenus();
     ApplyTabVisibility();
     ApplyLayout();
@@ -575,7 +588,6 @@ QWidget* MainWindow::BuildPatchesTab()
         m_tabs->setTabText(static_cast<int>(WindowTab::Patches), Q(m_refresh.PatchesCaption));
     });
     ListView* log = AddLogList(LogKind::PatchLog, {"Time Stamp", "Description"}, "patchLog");
-    log->setColumnWidth(0, 140);
     return Column({Group(QStringLiteral("Patch List"), list),
                    Group(QStringLiteral("Patch Log"), Column({log, LogButtons(LogKind::PatchLog, log, nullptr)}))},
                   1);
