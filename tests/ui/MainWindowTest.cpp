@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QRegularExpression>
@@ -182,6 +183,23 @@ private slots:
         m_window->StartReplay(m_folder.filePath("missing.txt"), CaptureKind::ZembrantDump);
         QCOMPARE(m_prompter.Told, QStringList{"Open Error: File could not be opened!"});
         QVERIFY(!m_window->DecodeActive());
+    }
+
+    void stopAsksWhenConfirmationsAreOn()
+    {
+        m_window->Config().Confirmations = true;
+        m_window->StartDecodeSession();
+        QVERIFY(m_window->DecodeActive());
+        m_prompter.Told.clear();
+        m_prompter.Answers = {false};
+        QVERIFY(!m_window->StopDecodeSession());
+        QVERIFY(m_window->DecodeActive());
+        m_prompter.Answers = {true};
+        QVERIFY(m_window->StopDecodeSession());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->DecodeActive(), 10000);
+        QTRY_COMPARE(m_window->findChild<QPushButton*>("startStop")->text(), QStringLiteral("Read Data From Radio"));
+        const QString question = "Stop Decode: Are you sure you want to stop the data decode session?";
+        QCOMPARE(m_prompter.Told.mid(0, 2), (QStringList{question, question}));
     }
 
 private:
