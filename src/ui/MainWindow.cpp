@@ -435,8 +435,10 @@ QWidget* MainWindow::LogButtons(LogKind kind, ListView* view, QWidget* extra)
     if (const bool* setting = AutoSaveSetting(m_config, kind))
         autoSave->setChecked(*setting);
     auto* save = new QPushButton(QStringLiteral("Save"));
+    save->setObjectName(QStringLiteral("save ") + view->objectName());
     connect(save, &QPushButton::clicked, this, [this, kind] { SaveLog(kind); });
     auto* clear = new QPushButton(QStringLiteral("Clear"));
+    clear->setObjectName(QStringLiteral("clear ") + view->objectName());
     connect(clear, &QPushButton::clicked, this, [this, kind, view] {
         {
             std::lock_guard guard(m_refresh.Mutex());

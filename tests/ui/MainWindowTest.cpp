@@ -2,6 +2,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -175,6 +176,18 @@ private slots:
         m_window->ToggleHold();
         QCOMPARE(m_window->HeldTalkgroup(), -1);
         QTRY_COMPARE(m_window->findChild<QLabel*>("holdLabel")->text(), QStringLiteral("No Hold"));
+    }
+
+    void saveWritesTheLogAndClearEmptiesTheList()
+    {
+        const LogList& patchLog = m_window->Refresh().Logs.List(LogKind::PatchLog);
+        QVERIFY(patchLog.HasUnsaved());
+        m_window->findChild<QPushButton*>("save patchLog")->click();
+        QVERIFY(!patchLog.HasUnsaved());
+        QDirIterator files(m_folder.path(), {"*.csv", "*.txt", "*.log"}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(files.hasNext());
+        m_window->findChild<QPushButton*>("clear patchLog")->click();
+        QCOMPARE(m_window->List("patchLog")->model()->rowCount(), 0);
     }
 
     void missingFileIsAnOpenError()
