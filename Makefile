@@ -1,4 +1,4 @@
-# make run   - build and run Zembrant's main job
+# make run   - build, then replay the sample capture (in the window when there is a display)
 # make test  - install what is missing, build, run every test
 # SANITIZE=address (address + undefined behaviour) or SANITIZE=thread selects a sanitizer build.
 
@@ -26,7 +26,7 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DZEMBRANT_SANITIZE=$(SANITIZE) -DZEMBRANT_WERROR=ON $(EXTRA_FLAGS) > /dev/null
+	@cmake -S . -B $(BUILD_DIR) -DZEMBRANT_SANITIZE=$(SANITIZE) -DZEMBRANT_WERROR=ON -DBUILD_GUI=ON $(EXTRA_FLAGS) > /dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -44,10 +44,16 @@ bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.5; done
 	@echo "== bench/replay-bench.sh"; bench/replay-bench.sh $(BUILD_DIR)
 
-# Replays the sample capture of a busy simulated site and prints what was learned.
+# Replays the sample capture of a busy simulated site: in the window when there is a
+# display, else headless, printing what was learned.
 run: build
-	@TZ=UTC $(BUILD_DIR)/src/zembrant-cli replay samples/BusySite.txt --format zembrantdump \
-		--data-dir $(BUILD_DIR)/sample-data --logs all --clock-start 1700000000
+	@mkdir -p $(BUILD_DIR)/sample-data
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		$(BUILD_DIR)/src/zembrant -d $(BUILD_DIR)/sample-data --replay samples/BusySite.txt --format zembrantdump; \
+	else \
+		TZ=UTC $(BUILD_DIR)/src/zembrant-cli replay samples/BusySite.txt --format zembrantdump \
+			--data-dir $(BUILD_DIR)/sample-data --logs all --clock-start 1700000000; \
+	fi
 
 clean:
 	rm -rf build build-asan build-tsan

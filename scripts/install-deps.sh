@@ -2,10 +2,10 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev libpugixml-dev)
-if [ "${ZEMBRANT_GUI:-0}" = 1 ]; then
-    packages+=(qt6-base-dev qt6-serialport-dev libgl-dev xvfb xauth imagemagick fonts-dejavu-core)
-fi
+# The window and its tests: qt6-qpa-plugins is only recommended by qt6-base-dev, and
+# without it neither the offscreen nor the X11 platform exists.
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev libpugixml-dev
+          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core xvfb xauth imagemagick)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -92,6 +92,7 @@ LogRow& LogList::NewRow(const LOGSITE& site, bool saved)
     }
     while (m_rows.size() > m_cap)
         DropOldest();
+    ++m_appended;
     LogRow& row = m_rows.back();
     row.Site = site;
     row.Saved = saved;
@@ -113,6 +114,7 @@ void LogList::DropOldest()
     if (!m_rows.front().Saved)
         --m_unsaved;
     m_rows.pop_front();
+    ++m_dropped;
     if (m_firstUnsaved > 0)
         --m_firstUnsaved;
 }

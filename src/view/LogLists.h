@@ -69,6 +69,7 @@ public:
     static void SetCells(LogRow& row, std::initializer_list<std::string_view> cells);
     void Clear()
     {
+        m_dropped += m_rows.size();
         m_rows.clear();
         m_unsaved = 0;
         m_firstUnsaved = 0;
@@ -76,6 +77,10 @@ public:
     const std::deque<LogRow>& Rows() const { return m_rows; }
     bool HasUnsaved() const { return m_unsaved > 0; }
     size_t UnsavedCount() const { return m_unsaved; }
+    // Rows ever added and ever dropped (capped or cleared): a window that remembers both
+    // appends and removes only the difference, never copying the whole list.
+    uint64_t AppendedCount() const { return m_appended; }
+    uint64_t DroppedCount() const { return m_dropped; }
 
     // Appends every unsaved row to its log file under dataFolder and marks it saved. Rows
     // are written into the file of the site they were logged under (current: the site of
@@ -99,6 +104,8 @@ private:
     size_t m_unsaved = 0;
     // No row before this one is unsaved, so a save looks only at the newer rows.
     size_t m_firstUnsaved = 0;
+    uint64_t m_appended = 0;
+    uint64_t m_dropped = 0;
 };
 
 // The eight log lists and the rules that turn pending records into their rows.

@@ -249,3 +249,20 @@ TEST_F(LogListsTest, PatchRowText)
     EXPECT_EQ(rows[0].Cells[1], "Added Patch:   100 (Fire) --> 200 (Quiet)");
     EXPECT_EQ(rows[1].Cells[1], "Removed Patch: 100 (Fire) --> 200 (Quiet)");
 }
+
+TEST(LogList, CountsRowsAddedAndDroppedByCapAndClear)
+{
+    LogList list(LogKind::PatchLog, 3);
+    const LOGSITE site{};
+    for (int i = 0; i < 5; ++i)
+        LogList::SetCells(list.NewRow(site), {std::to_string(i)});
+    EXPECT_EQ(list.AppendedCount(), 5u);
+    EXPECT_EQ(list.DroppedCount(), 2u);
+    EXPECT_EQ(list.Rows().front().Cells[0], "2");
+    list.SetCap(1);
+    EXPECT_EQ(list.DroppedCount(), 4u);
+    list.Clear();
+    EXPECT_EQ(list.DroppedCount(), 5u);
+    // Always: rows held = added - dropped.
+    EXPECT_EQ(list.AppendedCount() - list.DroppedCount(), list.Rows().size());
+}

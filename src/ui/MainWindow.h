@@ -1,0 +1,158 @@
+#pragma once
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "input/CaptureReplay.h"
+#include "persistence/Config.h"
+#include "session/Controller.h"
+#include "ui/Prompter.h"
+#include "view/RefreshCycle.h"
+#include "view/RowMenu.h"
+#include "view/WindowRules.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class ListView;
+class LogRowModel;
+class TextRowModel;
+
+// The main window (TForm1): the lists, the status panels, the menus, and the sessions it
+// starts and stops through the controller. The refresh cycle runs here, on the user-interface
+// thread, every 10 ms; stops and the close are polled from that timer, never waited for, and
+// workers reach the window only through queued calls.
+class MainWindow : public QMainWindow
+{
+public:
+    MainWindow(const CommandLine& commandLine, Prompter& prompter);
+    ~MainWindow() override;
+
+    // The replay of a capture file, as "Read data from &File" runs it after its dialogs.
+    void StartReplay(const QString& path, CaptureKind kind);
+    void StartDecodeSession();
+    // False when the confirmation question was not answered Yes; the stop then goes on
+    // from the refresh timer.
+    bool StopDecodeSession();
+    void ToggleHold();
+
+    bool DecodeActive() const { return m_controller.DecodeActive(); }
+    int HeldTalkgroup() const { return m_controller.HeldTalkgroup(); }
+    const RowMenu& LastRowMenu() const { return m_rowMenu; }
+    ListView* List(const QString& objectName) const;
+    CONFIG& Config() { return m_config; }
+    RefreshCycle& Refresh() { return m_refresh; }
+
+    // The dialogs of the replay; tests replace them.
+    std::function<QString()> chooseCaptureFile;
+    std::function<std::optional<CaptureKind>()> chooseCaptureKind;
+    std::function<std::optional<int>(const QString& prefill)> askHoldTalkgroup;
+    std::function<std::optional<std::pair<QString, QString>>()> askRange;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildMenus();
+    QWidget* BuildActivityTab();
+    QWidget* BuildAffiliationLogTab();
+    QWidget* BuildAffiliationListTab();
+    QWidget* BuildSiteTab();
+    QWidget* BuildPatchesTab();
+    QWidget* BuildLogTab(const QString& group, LogKind kind, const QStringList& columns, const QString& name,
+                         QWidget* extra = nullptr);
+    QWidget* BuildStatusPanels();
+    QWidget* BuildStatusLine();
+    ListView* AddLogList(LogKind kind, const QStringList& columns, const QString& name);
+    ListView* AddTextList(const QStringList& columns, std::function<const std::vector<TextRow>&()> rows,
+                          const QString& name);
+    QWidget* LogButtons(LogKind kind, ListView* view, QWidget* extra);
+    void BindRowMenu(ListView* view, MenuList list);
+    void ShowRowMenu(ListView* view, MenuList list, const QPoint& at);
+
+    void LoadSettings();
+    void ApplyLayout();
+    void ApplyTabVisibility();
+    void FirstActivation();
+    void RefreshTick();
+    void SectionDrawn(RefreshCycle::Section section);
+    void OneSecond();
+    void AutoSaveTick();
+    void BackupTick();
+    void SaveLog(LogKind kind);
+    void ReadDataFromFile();
+    void ReplayStarted();
+    void ReplayEnded();
+    void FinishSession();
+    void ActivityDoubleClicked();
+    void AddRange();
+    void SetRanges(bool active, bool remove);
+    void ShowAbout();
+    void ShowUsage();
+    void UpdateCaption();
+    static bool* AutoSaveSetting(CONFIG& config, LogKind kind);
+    void TakeAutoSaveBoxes();
+    void Report(const std::string& errors);
+    void PollStops();
+    void SetHold(int talkgroup);
+
+    Prompter& m_prompter;
+    CommandLine m_commandLine;
+    CONFIG m_config;
+    EXTRASETTINGS m_extra;
+    Controller m_controller;
+    P25Class& m_model;
+    RefreshCycle& m_refresh;
+
+    bool m_activated = false;
+    bool m_autoSaving = false;
+    bool m_closed = false;
+    RowMenu m_rowMenu;
+
+    QTimer m_refreshTimer;
+    QTimer m_oneSecondTimer;
+    QTimer m_autoSaveTimer;
+    QTimer m_backupTimer;
+
+    QTabWidget* m_tabs = nullptr;
+    QPushButton* m_startStop = nullptr;
+    QAction* m_readRadio = nullptr;
+    QAction* m_stopRadio = nullptr;
+    QMenu* m_rowMenuWidget = nullptr;
+    std::map<QString, ListView*> m_lists;
+    std::map<LogKind, ListView*> m_logViews;
+    std::map<LogKind, QCheckBox*> m_autoSave;
+    std::map<RefreshCycle::Section, std::vector<std::function<void()>>> m_drawers;
+
+    QWidget* m_panels = nullptr;
+    QGroupBox* m_systemPanel = nullptr;
+    QGroupBox* m_sitePanel = nullptr;
+    QGroupBox* m_decodePanel = nullptr;
+    std::map<QString, QLabel*> m_values;
+    std::map<QString, QWidget*> m_compactFields;
+    QProgressBar* m_rateBar = nullptr;
+    QLabel* m_backupLabel = nullptr;
+    QLabel* m_importLabel = nullptr;
+    QLabel* m_replayLabel = nullptr;
+    QLabel* m_holdLabel = nullptr;
+    QPushButton* m_holdButton = nullptr;
+    QPushButton* m_decodeToggle = nullptr;
+    QSpinBox* m_high = nullptr;
+    QSpinBox* m_low = nullptr;
+    QGroupBox* m_patchGroup = nullptr;
+    QGroupBox* m_grantGroup = nullptr;
+    QCheckBox* m_filterEnabled = nullptr;
+    QLabel* m_affiliateCount = nullptr;
+};

@@ -1,0 +1,242 @@
+// The window driven as a user drives it, offscreen.
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <deque>
+#include <memory>
+
+#include "ui/ListModels.h"
+#include "ui/MainWindow.h"
+
+namespace {
+
+class ScriptedPrompter : public Prompter
+{
+public:
+    bool Ask(QWidget*, const QString& title, const QString& text) override
+    {
+        Told.append(title + ": " + text);
+        const bool yes = !Answers.empty() && Answers.front();
+        if (!Answers.empty())
+            Answers.pop_front();
+        return yes;
+    }
+    void Tell(QWidget*, const QString& title, const QString& text) override { Told.append(title + ": " + text); }
+
+    std::deque<bool> Answers;
+    QStringList Told;
+};
+
+// Every tab shown, and the lists under the activity list too.
+constexpr char AllTabsShown[] = "[Activity]\nShowGrantLog=Yes\nShowPatchList=Yes\n[OtherInfo]\nVisible=Yes\n"
+                                "[Grants]\nVisible=Yes\n[Unknowns]\nVisible=Yes\n[PktDump]\nVisible=Yes\n"
+                                "[PSRDUMP]\nVisible=Yes\n";
+
+const char* const ListNames[] = {"activity",       "currentPatches", "recentGrants",   "affiliationLog",
+                                 "filterRanges",   "affiliations",   "adjacentSites",  "siteInformation",
+                                 "identifierTables", "patchList",    "patchLog",       "otherEvents",
+                                 "grantTrace",     "unknownPackets", "packetDump",     "rawDump"};
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        QFile ini(m_folder.filePath("Zembrant.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(AllTabsShown);
+        ini.close();
+        CommandLine commandLine;
+        commandLine.DataFolder = m_folder.path().toStdString() + "/";
+        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
+        commandLine.DefaultDataFolder = false;
+        m_window = std::make_unique<MainWindow>(commandLine, m_prompter);
+        m_window->resize(1100, 760);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        for (const char* name : ListNames) {
+            ListView* view = m_window->List(name);
+            QVERIFY2(view, name);
+            m_testers.push_back(std::make_unique<QAbstractItemModelTester>(
+                view->Source(), QAbstractItemModelTester::FailureReportingMode::QtTest));
+            m_testers.push_back(std::make_unique<QAbstractItemModelTester>(
+                view->Proxy(), QAbstractItemModelTester::FailureReportingMode::QtTest));
+        }
+        m_window->StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
+        QTRY_VERIFY_WITH_TIMEOUT(m_prompter.Told.contains("Complete: Decode Finished!"), 120000);
+        QVERIFY(!m_window->DecodeActive());
+    }
+
+    void cleanupTestCase()
+    {
+        m_testers.clear();
+        m_window.reset();
+    }
+
+    void replayFillsTheLists()
+    {
+        for (const char* name : {"affiliations", "affiliationLog", "grantTrace", "adjacentSites", "siteInformation",
+                                 "patchLog", "otherEvents", "packetDump"})
+            QVERIFY2(m_window->List(name)->model()->rowCount() > 0, name);
+        auto* tabs = m_window->findChild<QTabWidget*>();
+        QCOMPARE(tabs->tabText(2), QStringLiteral("Affiliation List (%1)")
+                                       .arg(m_window->List("affiliations")->model()->rowCount()));
+        QCOMPARE(m_window->findChild<QLabel*>("SysID:")->text(), QStringLiteral("C94"));
+    }
+
+    // Before the tests below change the lists.
+    void screenshotOfEveryTab()
+    {
+        const QString folder = QStringLiteral(ZEMBRANT_SCREENSHOTS);
+        QVERIFY(QDir().mkpath(folder));
+        auto* tabs = m_window->findChild<QTabWidget*>();
+        m_window->Refresh().RequestFullRedraw = true;
+        QTest::qWait(50);
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            QTest::qWait(30);
+            const QString name = tabs->tabText(tab).section(' ', 0, -1).remove(QRegularExpression("[^A-Za-z]"));
+            QVERIFY(m_window->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder).arg(tab).arg(name)));
+        }
+    }
+
+    void headerClickSortsAndTheSortSurvivesTheNextRefresh()
+    {
+        ListView* view = m_window->List("affiliations");
+        m_window->findChild<QTabWidget*>()->setCurrentIndex(2);
+        QHeaderView* header = view->horizontalHeader();
+        const int radioColumn = 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(radioColumn) + 5, header->height() / 2));
+        auto sortedByRadio = [view] {
+            for (int row = 1; row < view->model()->rowCount(); ++row)
+                if (view->model()->index(row - 1, 2).data().toString().toLongLong() >
+                    view->model()->index(row, 2).data().toString().toLongLong())
+                    return false;
+            return true;
+        };
+        QVERIFY(sortedByRadio());
+        m_window->Refresh().RequestFullRedraw = true;
+        QTest::qWait(100);
+        QVERIFY(sortedByRadio());
+        QCOMPARE(header->sortIndicatorSection(), radioColumn);
+    }
+
+    void rightClickCaptionsFollowTheRow()
+    {
+        ListView* view = ShowActivityRows();
+        auto* menu = m_window->findChild<QMenu*>("rowMenu");
+        struct Case
+        {
+            int Row;
+            QString Talkgroup;
+            QString Radio;
+        };
+        const Case cases[] = {
+            {0, "Edit TalkGroup 1234 ", "Edit Radio ID 5001"},
+            {1, "Edit TalkGroups", "Edit Radio ID 7007"},
+            {2, "Edit TalkGroups", "Edit Radio IDs"},
+        };
+        for (const Case& c : cases) {
+            const QRect cell = view->visualRect(view->model()->index(c.Row, 0));
+            emit view->customContextMenuRequested(cell.center());
+            QCOMPARE(menu->actions()[0]->text(), c.Talkgroup);
+            QCOMPARE(menu->actions()[1]->text(), c.Radio);
+            menu->hide();
+        }
+    }
+
+    void doubleClickHoldsTheRowsTalkgroup()
+    {
+        ListView* view = ShowActivityRows();
+        const QRect idle = view->visualRect(view->model()->index(2, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, idle.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, idle.center());
+        QCOMPARE(m_window->HeldTalkgroup(), -1);
+        const QRect call = view->visualRect(view->model()->index(0, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, call.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, call.center());
+        QCOMPARE(m_window->HeldTalkgroup(), 1234);
+        QTRY_COMPARE(m_window->findChild<QLabel*>("holdLabel")->text(), QStringLiteral("Holding Talkgroup 1234"));
+        m_window->ToggleHold();
+        QCOMPARE(m_window->HeldTalkgroup(), -1);
+        QTRY_COMPARE(m_window->findChild<QLabel*>("holdLabel")->text(), QStringLiteral("No Hold"));
+    }
+
+    void saveWritesTheLogAndClearEmptiesTheList()
+    {
+        const LogList& patchLog = m_window->Refresh().Logs.List(LogKind::PatchLog);
+        QVERIFY(patchLog.HasUnsaved());
+        m_window->findChild<QPushButton*>("save patchLog")->click();
+        QVERIFY(!patchLog.HasUnsaved());
+        QDirIterator files(m_folder.path(), {"*.csv", "*.txt", "*.log"}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(files.hasNext());
+        m_window->findChild<QPushButton*>("clear patchLog")->click();
+        QCOMPARE(m_window->List("patchLog")->model()->rowCount(), 0);
+    }
+
+    void missingFileIsAnOpenError()
+    {
+        m_prompter.Told.clear();
+        m_window->StartReplay(m_folder.filePath("missing.txt"), CaptureKind::ZembrantDump);
+        QCOMPARE(m_prompter.Told, QStringList{"Open Error: File could not be opened!"});
+        QVERIFY(!m_window->DecodeActive());
+    }
+
+    void stopAsksWhenConfirmationsAreOn()
+    {
+        m_window->Config().Confirmations = true;
+        m_window->StartDecodeSession();
+        QVERIFY(m_window->DecodeActive());
+        m_prompter.Told.clear();
+        m_prompter.Answers = {false};
+        QVERIFY(!m_window->StopDecodeSession());
+        QVERIFY(m_window->DecodeActive());
+        m_prompter.Answers = {true};
+        QVERIFY(m_window->StopDecodeSession());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->DecodeActive(), 10000);
+        QTRY_COMPARE(m_window->findChild<QPushButton*>("startStop")->text(), QStringLiteral("Read Data From Radio"));
+        const QString question = "Stop Decode: Are you sure you want to stop the data decode session?";
+        QCOMPARE(m_prompter.Told.mid(0, 2), (QStringList{question, question}));
+    }
+
+private:
+    // Three rows of the activity list: a group call, a private call, an idle channel.
+    ListView* ShowActivityRows()
+    {
+        m_window->findChild<QTabWidget*>()->setCurrentIndex(0);
+        RefreshCycle& refresh = m_window->Refresh();
+        refresh.Activity = {
+            {"01-0001", {"851.00000", "v", "Group", "50", "1234 (Fire)", "Fire", "5001", "Engine", "*", "3"}},
+            {"01-0002", {"851.01250", "p", "Private", "0", "7008", "", "7007", "", "*", "1"}},
+            {"01-0003", {"851.02500", "v", "", "", "", "", "", "", "", "0"}},
+        };
+        refresh.onSection(RefreshCycle::Section::Activity);
+        ListView* view = m_window->List("activity");
+        view->Proxy()->sort(0, Qt::AscendingOrder);
+        return view;
+    }
+
+    QTemporaryDir m_folder;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<MainWindow> m_window;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> m_testers;
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
