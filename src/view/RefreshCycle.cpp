@@ -119,7 +119,9 @@ void RefreshCycle::TakeLogsBetweenBlocks()
         return;
     for (int k = 0; k < LogKindCount; ++k) {
         const LogList& list = Logs.List(static_cast<LogKind>(k));
-        if (list.UnsavedCount() * 2 > list.Cap())
+        // Checked after every block, so a list can fill nearly to its cap before any
+        // unsaved row is at risk; fewer, larger appends each cost one sync.
+        if (list.UnsavedCount() * 10 >= list.Cap() * 9)
             onListFilling(list.Kind());
     }
 }
