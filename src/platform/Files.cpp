@@ -352,7 +352,8 @@ std::string KeptAsideText(const std::string& path, const std::string& keptAs)
     return "Kept \"" + path + "\", which could not be read, as \"" + keptAs + "\"";
 }
 
-bool AppendToFile(const std::string& path, std::string_view header, std::string_view text, std::string& error)
+bool AppendToFile(const std::string& path, std::string_view header, std::string_view text, std::string& error,
+                  bool sync)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
                           0644);
@@ -367,18 +368,16 @@ bool AppendToFile(const std::string& path, std::string_view header, std::string_
         ::close(fd);
         return false;
     }
-    std::string lines;
-    if (status.st_size == 0)
-        lines.append(header);
-    lines.append(text);
-    int failure = 0;
+    // Header and rows go out as they are: a copy of a large append would cost more than
+    // the write itself.
+    int failure = status.st_size == 0 ? WriteAll(fd, header.data(), header.size()) : 0;
     if (const int fault = FaultFor(path); fault != 0) {
-        WriteAll(fd, lines.data(), lines.size() / 2);
+        WriteAll(fd, text.data(), text.size() / 2);
         failure = fault;
-    } else {
-        failure = WriteAll(fd, lines.data(), lines.size());
+    } else if (failure == 0) {
+        failure = WriteAll(fd, text.data(), text.size());
     }
-    if (failure == 0 && ::fdatasync(fd) != 0 && errno != EINVAL)
+    if (failure == 0 && sync && ::fdatasync(fd) != 0 && errno != EINVAL)
         failure = errno;
     // Rows cut halfway would be written again, whole, by the next append.
     if (failure != 0 && ::ftruncate(fd, status.st_size) != 0)

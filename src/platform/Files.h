@@ -56,7 +56,10 @@ std::string KeptAsideText(const std::string& path, const std::string& keptAs);
 // Appends to a log file, creating it: header first when the file is empty, then text. A
 // symbolic link, pipe or device in its place is refused. All or nothing: after a failure
 // (a full disk) the file is cut back to its old length and error names the file.
-bool AppendToFile(const std::string& path, std::string_view header, std::string_view text, std::string& error);
+// sync: the data is on the disk before it returns (a later append's sync covers an earlier
+// one's rows too).
+bool AppendToFile(const std::string& path, std::string_view header, std::string_view text, std::string& error,
+                  bool sync = true);
 
 // Saves are written beside their target under a temporary name, flushed to the disk and
 // renamed over the target, so a reader (a load or a backup copy) finds either the old file

@@ -196,14 +196,16 @@ bool LogList::Save(const std::string& dataFolder, const LOGSITE& current, bool i
             ok = false;
             continue;
         }
-        std::string text;
+        // Kept from save to save: a fresh buffer of this size is fresh pages to fault in.
+        std::string& text = m_fileText;
+        text.clear();
         text.reserve(rows.size() * 96);
         for (const LogRow* row : rows) {
             AppendFileLine(text, m_kind, *row);
             text += "\r\n";
         }
         const char* header = HeaderLine(m_kind);
-        if (!AppendToFile(path, header ? std::string(header) + "\r\n" : std::string(), text, error)) {
+        if (!AppendToFile(path, header ? std::string(header) + "\r\n" : std::string(), text, error, m_syncOnSave)) {
             ok = false;
             continue;
         }

@@ -89,6 +89,8 @@ public:
     // file stay unsaved.
     bool Save(const std::string& dataFolder, const LOGSITE& current, bool includeDate, int64_t now,
               std::string& error);
+    // Whether each Save waits for the disk (on unless a replay is filling the list).
+    void SetSyncOnSave(bool sync) { m_syncOnSave = sync; }
 
     // "GrantLog-103.csv" and the like, with the folder "System1A2/" and the date prefix.
     static std::string FileName(LogKind kind, const LOGSITE& site, bool includeDate, int64_t now);
@@ -104,6 +106,8 @@ private:
     size_t m_unsaved = 0;
     // No row before this one is unsaved, so a save looks only at the newer rows.
     size_t m_firstUnsaved = 0;
+    std::string m_fileText;
+    bool m_syncOnSave = true;
     uint64_t m_appended = 0;
     uint64_t m_dropped = 0;
 };
