@@ -620,6 +620,7 @@ QWidget* MainWindow::BuildStatusPanels()
     dl->setContentsMargins(6, 4, 6, 4);
     dl->addWidget(new QLabel(QStringLiteral("Receive Rate (%):")));
     m_values["Receive Rate (%):"] = new QLabel(QStringLiteral("  0% (0 out of 0)"));
+    m_values["Receive Rate (%):"]->setObjectName(QStringLiteral("Receive Rate (%):"));
     dl->addWidget(m_values["Receive Rate (%):"]);
     m_rateBar = new QProgressBar;
     m_rateBar->setRange(0, 100);

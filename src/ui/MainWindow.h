@@ -52,6 +52,7 @@ public:
     ListView* List(const QString& objectName) const;
     CONFIG& Config() { return m_config; }
     RefreshCycle& Refresh() { return m_refresh; }
+    P25Class& Model() { return m_model; }
 
     // The dialogs of the replay; tests replace them.
     std::function<QString()> chooseCaptureFile;
