@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "ui/ListModels.h"
+#include "ui/RateChart.h"
 #include "view/ListSorting.h"
 
 namespace {
@@ -616,6 +617,7 @@ QWidget* MainWindow::BuildStatusPanels()
     m_sitePanel = panel(QStringLiteral("Site Information:"),
                         {"RFSS:", "SITE:", "Status:", "WACN:", "Site Description:", "Flavor:"});
     m_decodePanel = new QGroupBox(QStringLiteral("Decode Information:"));
+    m_decodePanel->setObjectName(QStringLiteral("decodePanel"));
     auto* dl = new QVBoxLayout(m_decodePanel);
     dl->setContentsMargins(6, 4, 6, 4);
     dl->addWidget(new QLabel(QStringLiteral("Receive Rate (%):")));
@@ -634,6 +636,9 @@ QWidget* MainWindow::BuildStatusPanels()
         m_rateBar->setPalette(palette);
     }
     dl->addWidget(m_rateBar);
+    m_rateChart = new RateChart;
+    m_rateChart->setObjectName(QStringLiteral("rateChart"));
+    dl->addWidget(m_rateChart);
     auto* buffer = new QHBoxLayout;
     buffer->addWidget(new QLabel(QStringLiteral("Buffer Available:")));
     m_values["Buffer Available:"] = new QLabel(QStringLiteral("100%"));

@@ -24,6 +24,7 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
+class RateChart;
 class ListView;
 class LogRowModel;
 class TextRowModel;
@@ -144,6 +145,8 @@ private:
     std::map<QString, QLabel*> m_values;
     std::map<QString, QWidget*> m_compactFields;
     QProgressBar* m_rateBar = nullptr;
+    RateChart* m_rateChart = nullptr;
+    uint64_t m_lastCrcFailures = 0;
     QLabel* m_backupLabel = nullptr;
     QLabel* m_importLabel = nullptr;
     QLabel* m_replayLabel = nullptr;

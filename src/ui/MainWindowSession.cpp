@@ -17,6 +17,7 @@
 #include <chrono>
 
 #include "ui/ListModels.h"
+#include "ui/RateChart.h"
 #include "ui/MainWindow.h"
 #include "platform/Version.h"
 
@@ -166,6 +167,10 @@ void MainWindow::OneSecond()
     m_values["compact Decode:"]->setText(Q(figures.Rate.DecodeText));
     m_rateBar->setValue(figures.Rate.Bar);
     m_values["Buffer Available:"]->setText(Q(figures.Buffer));
+    // The totals start again with each session and replay.
+    const uint64_t crcFailures = m_controller.Totals().CrcFailures;
+    m_rateChart->Add(figures.Rate.Bar, crcFailures >= m_lastCrcFailures ? crcFailures - m_lastCrcFailures : crcFailures);
+    m_lastCrcFailures = crcFailures;
 }
 
 void MainWindow::UpdateCaption()

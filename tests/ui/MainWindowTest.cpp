@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +19,7 @@
 
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
+#include "ui/RateChart.h"
 
 namespace {
 
@@ -114,6 +116,16 @@ private slots:
             const QString name = tabs->tabText(tab).section(' ', 0, -1).remove(QRegularExpression("[^A-Za-z]"));
             QVERIFY(m_window->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder).arg(tab).arg(name)));
         }
+        // The rate chart of the decode panel draws its line once the one-second timer fed it.
+        auto* chart = m_window->findChild<RateChart*>("rateChart");
+        QTRY_VERIFY(chart->Count() > 0);
+        const QImage image = chart->grab().toImage();
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = image.pixelColor(x, y) == RateChart::RateColor;
+        QVERIFY(drawn);
+        QVERIFY(m_window->findChild<QGroupBox*>("decodePanel")->grab().save(folder + "/DecodeInformation.png"));
     }
 
     void headerClickSortsAndTheSortSurvivesTheNextRefresh()
