@@ -153,7 +153,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     m_controller.onScannerNotice = [this](const std::string& text) { Report(text); };
 
     connect(&m_refreshTimer, &QTimer::timeout, this, &MainWindow::RefreshTick);
-    connect(&m_oneSecondTimer, &QTimer::timeout, this, &MainWindow::OneSecond);
+    connect(&m_oneSecondTimer, &QTimer::timeout, this, [this] { OneSecond(true); });
     connect(&m_autoSaveTimer, &QTimer::timeout, this, &MainWindow::AutoSaveTick);
     connect(&m_backupTimer, &QTimer::timeout, this, &MainWindow::BackupTick);
     m_refreshTimer.start(Controller::RefreshIntervalMs);

@@ -90,7 +90,8 @@ private:
     void FirstActivation();
     void RefreshTick();
     void SectionDrawn(RefreshCycle::Section section);
-    void OneSecond();
+    // chart: a second of the timer, not a redraw at a session's end.
+    void OneSecond(bool chart);
     void AutoSaveTick();
     void BackupTick();
     void SaveLog(LogKind kind);

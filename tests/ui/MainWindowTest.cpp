@@ -282,6 +282,7 @@ private slots:
                                      !window.findChild<QLabel*>("SysID:")->text().isEmpty(),
                                  60000);
         QTRY_VERIFY(window.findChild<QLabel*>("Receive Rate (%):")->text() != QStringLiteral("  0% (0 out of 0)"));
+        QVERIFY(window.findChild<RateChart*>("rateChart")->Count() > 0);
         window.close();
         QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
         QVERIFY(!window.DecodeActive());
