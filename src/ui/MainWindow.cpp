@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "ui/ListModels.h"
+#include "ui/RateChart.h"
 #include "view/ListSorting.h"
 
 namespace {
@@ -152,7 +153,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     m_controller.onScannerNotice = [this](const std::string& text) { Report(text); };
 
     connect(&m_refreshTimer, &QTimer::timeout, this, &MainWindow::RefreshTick);
-    connect(&m_oneSecondTimer, &QTimer::timeout, this, &MainWindow::OneSecond);
+    connect(&m_oneSecondTimer, &QTimer::timeout, this, [this] { OneSecond(true); });
     connect(&m_autoSaveTimer, &QTimer::timeout, this, &MainWindow::AutoSaveTick);
     connect(&m_backupTimer, &QTimer::timeout, this, &MainWindow::BackupTick);
     m_refreshTimer.start(Controller::RefreshIntervalMs);
@@ -616,10 +617,12 @@ QWidget* MainWindow::BuildStatusPanels()
     m_sitePanel = panel(QStringLiteral("Site Information:"),
                         {"RFSS:", "SITE:", "Status:", "WACN:", "Site Description:", "Flavor:"});
     m_decodePanel = new QGroupBox(QStringLiteral("Decode Information:"));
+    m_decodePanel->setObjectName(QStringLiteral("decodePanel"));
     auto* dl = new QVBoxLayout(m_decodePanel);
     dl->setContentsMargins(6, 4, 6, 4);
     dl->addWidget(new QLabel(QStringLiteral("Receive Rate (%):")));
     m_values["Receive Rate (%):"] = new QLabel(QStringLiteral("  0% (0 out of 0)"));
+    m_values["Receive Rate (%):"]->setObjectName(QStringLiteral("Receive Rate (%):"));
     dl->addWidget(m_values["Receive Rate (%):"]);
     m_rateBar = new QProgressBar;
     m_rateBar->setRange(0, 100);
@@ -633,6 +636,9 @@ QWidget* MainWindow::BuildStatusPanels()
         m_rateBar->setPalette(palette);
     }
     dl->addWidget(m_rateBar);
+    m_rateChart = new RateChart;
+    m_rateChart->setObjectName(QStringLiteral("rateChart"));
+    dl->addWidget(m_rateChart);
     auto* buffer = new QHBoxLayout;
     buffer->addWidget(new QLabel(QStringLiteral("Buffer Available:")));
     m_values["Buffer Available:"] = new QLabel(QStringLiteral("100%"));

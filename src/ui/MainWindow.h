@@ -24,6 +24,7 @@ class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QTabWidget;
+class RateChart;
 class ListView;
 class LogRowModel;
 class TextRowModel;
@@ -52,6 +53,7 @@ public:
     ListView* List(const QString& objectName) const;
     CONFIG& Config() { return m_config; }
     RefreshCycle& Refresh() { return m_refresh; }
+    P25Class& Model() { return m_model; }
 
     // The dialogs of the replay; tests replace them.
     std::function<QString()> chooseCaptureFile;
@@ -88,7 +90,8 @@ private:
     void FirstActivation();
     void RefreshTick();
     void SectionDrawn(RefreshCycle::Section section);
-    void OneSecond();
+    // chart: a second of the timer, not a redraw at a session's end.
+    void OneSecond(bool chart);
     void AutoSaveTick();
     void BackupTick();
     void SaveLog(LogKind kind);
@@ -143,6 +146,8 @@ private:
     std::map<QString, QLabel*> m_values;
     std::map<QString, QWidget*> m_compactFields;
     QProgressBar* m_rateBar = nullptr;
+    RateChart* m_rateChart = nullptr;
+    uint64_t m_lastCrcFailures = 0;
     QLabel* m_backupLabel = nullptr;
     QLabel* m_importLabel = nullptr;
     QLabel* m_replayLabel = nullptr;

@@ -17,6 +17,7 @@
 #include <chrono>
 
 #include "ui/ListModels.h"
+#include "ui/RateChart.h"
 #include "ui/MainWindow.h"
 #include "platform/Version.h"
 
@@ -159,13 +160,19 @@ void MainWindow::SectionDrawn(RefreshCycle::Section section)
         draw();
 }
 
-void MainWindow::OneSecond()
+void MainWindow::OneSecond(bool chart)
 {
     const DecodeFigures figures = m_controller.OneSecond();
     m_values["Receive Rate (%):"]->setText(Q(figures.Rate.RateText));
     m_values["compact Decode:"]->setText(Q(figures.Rate.DecodeText));
     m_rateBar->setValue(figures.Rate.Bar);
     m_values["Buffer Available:"]->setText(Q(figures.Buffer));
+    if (!chart)
+        return;
+    // The totals start again with each session and replay.
+    const uint64_t crcFailures = m_controller.Totals().CrcFailures;
+    m_rateChart->Add(figures.Rate.Bar, crcFailures >= m_lastCrcFailures ? crcFailures - m_lastCrcFailures : crcFailures);
+    m_lastCrcFailures = crcFailures;
 }
 
 void MainWindow::UpdateCaption()
@@ -278,7 +285,7 @@ bool MainWindow::StopDecodeSession()
 void MainWindow::FinishSession()
 {
     m_startStop->setText(QStringLiteral("Read Data From Radio"));
-    OneSecond();
+    OneSecond(false);
     m_readRadio->setEnabled(true);
     m_stopRadio->setEnabled(false);
     m_startStop->setEnabled(true);

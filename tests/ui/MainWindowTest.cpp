@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -17,6 +19,7 @@
 
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
+#include "ui/RateChart.h"
 
 namespace {
 
@@ -113,6 +116,16 @@ private slots:
             const QString name = tabs->tabText(tab).section(' ', 0, -1).remove(QRegularExpression("[^A-Za-z]"));
             QVERIFY(m_window->grab().save(QStringLiteral("%1/%2-%3.png").arg(folder).arg(tab).arg(name)));
         }
+        // The rate chart of the decode panel draws its line once the one-second timer fed it.
+        auto* chart = m_window->findChild<RateChart*>("rateChart");
+        QTRY_VERIFY(chart->Count() > 0);
+        const QImage image = chart->grab().toImage();
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = image.pixelColor(x, y) == RateChart::RateColor;
+        QVERIFY(drawn);
+        QVERIFY(m_window->findChild<QGroupBox*>("decodePanel")->grab().save(folder + "/DecodeInformation.png"));
     }
 
     void headerClickSortsAndTheSortSurvivesTheNextRefresh()
@@ -178,6 +191,31 @@ private slots:
         QTRY_COMPARE(m_window->findChild<QLabel*>("holdLabel")->text(), QStringLiteral("No Hold"));
     }
 
+    void activityRowColoursFollowTheTalkgroup()
+    {
+        ListView* view = ShowActivityRows();
+        P25Class& model = m_window->Model();
+        model.AddTalkgroup(1234);
+        struct Case
+        {
+            uint32_t Text, Back; // 0x00BBGGRR
+            QColor Foreground, Background;
+        };
+        const Case cases[] = {
+            {0x0000FF, 0xFFFF00, QColor(255, 0, 0), QColor(0, 255, 255)},
+            {0x00FF00, 0x000000, QColor(0, 255, 0), QColor(0, 0, 0)},
+        };
+        for (const Case& c : cases) {
+            QVERIFY(model.SetTalkgroupColors(1234, c.Text, c.Back));
+            m_window->Refresh().onSection(RefreshCycle::Section::Activity);
+            for (int column : {0, 5, 8}) {
+                const QModelIndex cell = view->model()->index(0, column);
+                QCOMPARE(cell.data(Qt::ForegroundRole).value<QBrush>().color(), c.Foreground);
+                QCOMPARE(cell.data(Qt::BackgroundRole).value<QBrush>().color(), c.Background);
+            }
+        }
+    }
+
     void saveWritesTheLogAndClearEmptiesTheList()
     {
         const LogList& patchLog = m_window->Refresh().Logs.List(LogKind::PatchLog);
@@ -213,6 +251,48 @@ private slots:
         QTRY_COMPARE(m_window->findChild<QPushButton*>("startStop")->text(), QStringLiteral("Read Data From Radio"));
         const QString question = "Stop Decode: Are you sure you want to stop the data decode session?";
         QCOMPARE(m_prompter.Told.mid(0, 2), (QStringList{question, question}));
+    }
+
+    // "-DECODE" against a scanner on a pseudo-terminal, then a close while it decodes.
+    void decodeFlagReadsTheScannerAndTheCloseSaves()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(ZEMBRANT_SIM), {"live", "--scanner", "psr500", "--duration", "120"});
+        QVERIFY(sim.waitForReadyRead(10000));
+        const QByteArray port = sim.readLine().trimmed();
+        QTemporaryDir folder;
+        QFile ini(folder.filePath("Zembrant.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        // One section each: a repeated section is not merged.
+        ini.write(QByteArray(AllTabsShown).replace("[Grants]\n", "[Grants]\nAutoSave=Yes\n") +
+                  "[Communications]\nPort=" + port + "\nScannerType=1\n" +
+                  "[AutoSave]\nDataSaveOnExit=Yes\nLogSaveOnExit=Yes\n");
+        ini.close();
+        CommandLine commandLine;
+        commandLine.DataFolder = folder.path().toStdString() + "/";
+        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
+        commandLine.DefaultDataFolder = false;
+        commandLine.DecodeClicks = 1;
+        MainWindow window(commandLine, m_prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(window.DecodeActive(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.List("activity")->model()->rowCount() > 0 &&
+                                     window.List("grantTrace")->model()->rowCount() > 0 &&
+                                     !window.findChild<QLabel*>("SysID:")->text().isEmpty(),
+                                 60000);
+        QTRY_VERIFY(window.findChild<QLabel*>("Receive Rate (%):")->text() != QStringLiteral("  0% (0 out of 0)"));
+        QVERIFY(window.findChild<RateChart*>("rateChart")->Count() > 0);
+        window.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 10000);
+        QVERIFY(!window.DecodeActive());
+        sim.terminate();
+        sim.waitForFinished(5000);
+        const QStringList saved = QDir(folder.path()).entryList({"System*"}, QDir::Dirs);
+        QCOMPARE(saved.size(), 1);
+        const QDir system(folder.filePath(saved[0]));
+        QVERIFY(system.exists("TalkGroups.txt"));
+        QVERIFY(!system.entryList({"GrantLog-*.csv"}, QDir::Files).isEmpty());
     }
 
 private:
