@@ -296,20 +296,6 @@ bool P25Class::IsGrantLogChanged() const
     return IsGrantsVisible() && IsChanged(*m_grantLog, Locks::GLLOCK);
 }
 
-int P25Class::FullestLogQueuePercent() const
-{
-    const auto percent = [](const auto& queue) {
-        return queue.Count.load() * 100 / static_cast<int>(queue.Items.size());
-    };
-    int fullest = percent(*m_affiliationLog);
-    if (LogSite().SysId == 0)
-        return fullest;
-    for (int p : {percent(*m_grantLog), percent(*m_eventLog), percent(*m_patchLog), percent(*m_packetDump),
-                  percent(*m_unknownPackets)})
-        fullest = std::max(fullest, p);
-    return fullest;
-}
-
 unsigned P25Class::WaitingLogQueues() const
 {
     const auto bit = [](const auto& queue, unsigned value) { return queue.Count.load() > 0 ? value : 0u; };

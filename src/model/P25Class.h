@@ -272,9 +272,6 @@ public:
     int TakeAffiliationLog(AFFLOG* destination, int max);
     int TakePatchLog(PATCHLOG* destination, int max);
     bool IsPatchLogChanged() const;
-    // How full, in percent of its capacity, the fullest queue is that the refresh takes now
-    // (before the system is identified only the affiliation log is taken).
-    int FullestLogQueuePercent() const;
     // Which log queues hold records, read without their locks (a bit per LogQueue).
     enum LogQueue : unsigned {
         AffiliationQueue = 1,

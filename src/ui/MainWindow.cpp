@@ -280,6 +280,14 @@ static TextRowModel* TextModel(ListView* view)
     return static_cast<TextRowModel*>(view->Source());
 }
 
+// The log rows' descriptions change in place: every list shows them again.
+void MainWindow::RefreshDescriptions()
+{
+    m_refresh.RefreshLogDescriptions();
+    for (ListView* view : findChildren<ListView*>())
+        view->Source()->CellsChanged();
+}
+
 static LogRowModel* LogModel(ListView* view)
 {
     return static_cast<LogRowModel*>(view->Source());
@@ -458,7 +466,11 @@ QWidget* MainWindow::LogButtons(LogKind kind, ListView* view, QWidget* extra)
     layout->addWidget(clear);
     if (kind == LogKind::GrantTrace || kind == LogKind::Affiliations) {
         auto* refresh = new QPushButton(QStringLiteral("Refresh"));
-        connect(refresh, &QPushButton::clicked, this, [this] { m_refresh.RequestFullRedraw = true; });
+        connect(refresh, &QPushButton::clicked, this, [this, kind] {
+            if (kind == LogKind::Affiliations)
+                m_refresh.RebuildAffiliationList();
+            RefreshDescriptions();
+        });
         layout->addWidget(refresh);
     }
     return row;
@@ -545,7 +557,10 @@ QWidget* MainWindow::BuildAffiliationListTab()
         m_affiliateCount->setText(QString::number(m_refresh.Affiliations.Size()));
     });
     auto* refresh = new QPushButton(QStringLiteral("Refresh"));
-    connect(refresh, &QPushButton::clicked, this, [this] { m_refresh.RequestFullRedraw = true; });
+    connect(refresh, &QPushButton::clicked, this, [this] {
+        m_refresh.RebuildAffiliationList();
+        RefreshDescriptions();
+    });
     auto* bottom = new QWidget;
     auto* bl = new QHBoxLayout(bottom);
     bl->setContentsMargins(0, 0, 0, 0);

@@ -68,6 +68,7 @@ protected:
 
 private:
     void BuildMenus();
+    void RefreshDescriptions();
     QWidget* BuildActivityTab();
     QWidget* BuildAffiliationLogTab();
     QWidget* BuildAffiliationListTab();
