@@ -10,6 +10,7 @@
 #include "input/CaptureReplay.h"
 #include "persistence/Config.h"
 #include "session/Controller.h"
+#include "ui/ColourPicker.h"
 #include "ui/Prompter.h"
 #include "view/RefreshCycle.h"
 #include "view/RowMenu.h"
@@ -52,6 +53,9 @@ public:
     const RowMenu& LastRowMenu() const { return m_rowMenu; }
     ListView* List(const QString& objectName) const;
     CONFIG& Config() { return m_config; }
+    EXTRASETTINGS& Extra() { return m_extra; }
+    ColourPicker& Colours() { return m_colours; }
+    Controller& Control() { return m_controller; }
     RefreshCycle& Refresh() { return m_refresh; }
     P25Class& Model() { return m_model; }
 
@@ -119,6 +123,7 @@ private:
     Controller m_controller;
     P25Class& m_model;
     RefreshCycle& m_refresh;
+    ColourPicker m_colours{m_extra.CustomColors};
 
     bool m_activated = false;
     bool m_autoSaving = false;
