@@ -162,6 +162,8 @@ ListView::ListView(ListModel* model, QWidget* parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setStretchLastSection(true);
+    // A user may drag a column shut, and that width is kept.
+    horizontalHeader()->setMinimumSectionSize(0);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
 }

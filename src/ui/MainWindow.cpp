@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include <array>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,6 +18,8 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <array>
 
 #include "ui/ListModels.h"
 #include "ui/RateChart.h"
@@ -124,6 +127,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     };
     for (const auto& [name, columns] : widths)
         List(QString::fromUtf8(name))->SetColumnWidths(columns);
+    RestoreColumnWidths();
     BuildMenus();
     ApplyTabVisibility();
     ApplyLayout();
@@ -181,6 +185,43 @@ void MainWindow::LoadSettings()
     LoadConfiguration(m_config, m_extra);
     m_config.DataFolder = m_commandLine.DataFolder;
     m_controller.SetSettings(m_config, m_extra);
+}
+
+// The lists of the screen sections, in the sections' order.
+static constexpr std::array<const char*, ScreenSectionNames.size()> ScreenSectionLists = {
+    "activity",      "adjacentSites", "identifierTables", "affiliations",    "patchList",
+    "affiliationLog", "unknownPackets", "grantTrace",      "otherEvents",     "patchLog",
+    "siteInformation", "packetDump",  "recentGrants"};
+
+void MainWindow::RestoreColumnWidths()
+{
+    if (!m_config.SaveScreenSizes)
+        return;
+    for (size_t s = 0; s < ScreenSectionLists.size(); ++s) {
+        ListView* view = List(QString::fromUtf8(ScreenSectionLists[s]));
+        for (const auto& [column, width] : m_extra.ColumnWidths[s])
+            if (column < view->model()->columnCount())
+                view->setColumnWidth(column, std::max(0, width));
+    }
+    // A list whose every column was dragged shut would look empty for good.
+    ListView* activity = List(QStringLiteral("activity"));
+    const auto& stored = m_extra.ColumnWidths[0];
+    bool allShut = true;
+    for (int column = 0; column < activity->model()->columnCount(); ++column)
+        allShut = allShut && stored.count(column) && stored.at(column) == 0;
+    if (allShut)
+        activity->SetColumnWidths(ActivityColumnWidths);
+}
+
+void MainWindow::TakeColumnWidths()
+{
+    for (size_t s = 0; s < ScreenSectionLists.size(); ++s) {
+        const ListView* view = List(QString::fromUtf8(ScreenSectionLists[s]));
+        auto& widths = m_extra.ColumnWidths[s];
+        widths.clear();
+        for (int column = 0; column < view->model()->columnCount(); ++column)
+            widths[column] = view->columnWidth(column);
+    }
 }
 
 void MainWindow::BuildMenus()
@@ -318,7 +359,7 @@ QWidget* MainWindow::BuildActivityTab()
                                       "Radio ID", "Radio Desc", "Active", "Hits"},
                                      [this]() -> const std::vector<TextRow>& { return m_refresh.Activity; },
                                      "activity");
-    activity->SetColumnWidths({50, 65, 50, 70, 70, 50, 135, 60, 145, 50, 50});
+    activity->SetColumnWidths(ActivityColumnWidths);
     SortAndColor<TextRowModel, TextRow>(activity, CompareActivityRows, [this](const TextRow& row, int) {
         return ActivityRowColors(m_config, row, ModelColorSource(m_model));
     });

@@ -90,6 +90,9 @@ private:
     void ShowRowMenu(ListView* view, MenuList list, const QPoint& at);
 
     void LoadSettings();
+    void RestoreColumnWidths();
+    void TakeColumnWidths();
+    static inline const std::vector<int> ActivityColumnWidths = {50, 65, 50, 70, 70, 50, 135, 60, 145, 50, 50};
     void ApplyLayout();
     void ApplyTabVisibility();
     void FirstActivation();

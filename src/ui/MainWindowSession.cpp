@@ -372,6 +372,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
                 m_config.Width = width();
                 m_config.Height = height();
             }
+            TakeColumnWidths();
+            m_controller.SetSettings(m_config, m_extra);
         }
         TakeAutoSaveBoxes();
         std::string errors;

@@ -295,6 +295,46 @@ private slots:
         QVERIFY(!system.entryList({"GrantLog-*.csv"}, QDir::Files).isEmpty());
     }
 
+    void columnWidthsAndBoundsComeBackWithSavedScreenSizes()
+    {
+        QTemporaryDir folder;
+        QFile ini(folder.filePath("Zembrant.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        // Every activity column shut: the list gets its default widths back.
+        QByteArray shut = "[ActivityScreen]\n";
+        for (int column = 0; column < 11; ++column)
+            shut += "Column" + QByteArray::number(column) + "=0\n";
+        ini.write(QByteArray(AllTabsShown) + "[Global]\nSaveScreenSizes=Yes\n" + shut);
+        ini.close();
+        CommandLine commandLine;
+        commandLine.DataFolder = folder.path().toStdString() + "/";
+        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
+        commandLine.DefaultDataFolder = false;
+        {
+            MainWindow window(commandLine, m_prompter);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY(window.List("activity")->columnWidth(6) > 100);
+            window.List("grantTrace")->setColumnWidth(5, 333);
+            window.List("activity")->setColumnWidth(0, 0);
+            window.resize(760, 560);
+            window.close();
+            QTRY_VERIFY(!window.isVisible());
+        }
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        const QByteArray saved = ini.readAll().replace("\r", "");
+        ini.close();
+        QVERIFY(saved.contains("[GrantScreen]\nColumn0="));
+        QVERIFY(saved.contains("Column5=333\n"));
+        QVERIFY(saved.contains("Width=760\n"));
+        MainWindow window(commandLine, m_prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.List("grantTrace")->columnWidth(5), 333);
+        QCOMPARE(window.List("activity")->columnWidth(0), 0);
+        QCOMPARE(window.width(), 760);
+    }
+
 private:
     // Three rows of the activity list: a group call, a private call, an idle channel.
     ListView* ShowActivityRows()
