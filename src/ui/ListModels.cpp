@@ -171,7 +171,8 @@ ListView::ListView(ListModel* model, QWidget* parent)
 void ListView::EnableSorting(ListProxy::Compare compare)
 {
     m_proxy->SetCompare(std::move(compare));
-    m_proxy->setDynamicSortFilter(true);
+    m_sorted = true;
+    m_proxy->setDynamicSortFilter(isVisible());
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setSortIndicatorShown(true);
     m_proxy->sort(0, Qt::AscendingOrder);
@@ -201,4 +202,21 @@ void ListView::ScrollIfFollowing()
 {
     if (AutoScroll)
         scrollToBottom();
+}
+
+// A list on a hidden tab keeps its rows but not its order: a busy replay would otherwise
+// re-sort thousands of unseen rows every refresh. Showing it sorts it once.
+void ListView::showEvent(QShowEvent* event)
+{
+    if (m_sorted && !m_proxy->dynamicSortFilter()) {
+        m_proxy->sort(m_proxy->sortColumn(), m_proxy->sortOrder());
+        m_proxy->setDynamicSortFilter(true);
+    }
+    QTableView::showEvent(event);
+}
+
+void ListView::hideEvent(QHideEvent* event)
+{
+    m_proxy->setDynamicSortFilter(false);
+    QTableView::hideEvent(event);
 }

@@ -122,7 +122,12 @@ public:
     bool AutoScroll = false;
     void ScrollIfFollowing();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     ListModel* m_source;
     ListProxy* m_proxy;
+    bool m_sorted = false;
 };

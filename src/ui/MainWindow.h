@@ -1,4 +1,5 @@
 #pragma once
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 
@@ -98,6 +99,7 @@ private:
     void FirstActivation();
     void RefreshTick();
     void SectionDrawn(RefreshCycle::Section section);
+    void DrawPending();
     // chart: a second of the timer, not a redraw at a session's end.
     void OneSecond(bool chart);
     void AutoSaveTick();
@@ -133,6 +135,10 @@ private:
     bool m_closed = false;
     RowMenu m_rowMenu;
 
+    static constexpr int DrawIntervalMs = 40;
+    bool m_deferDrawing = false;
+    std::vector<RefreshCycle::Section> m_pendingSections;
+    QElapsedTimer m_sinceDrawn;
     QTimer m_refreshTimer;
     QTimer m_oneSecondTimer;
     QTimer m_autoSaveTimer;

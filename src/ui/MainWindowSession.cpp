@@ -14,7 +14,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "ui/ListModels.h"
 #include "ui/RateChart.h"
@@ -109,11 +111,15 @@ void MainWindow::FirstActivation()
 
 void MainWindow::RefreshTick()
 {
+    m_deferDrawing = true;
     m_controller.RefreshStep();
-    for (auto& [kind, view] : m_logViews) {
-        static_cast<LogRowModel*>(view->Source())->Sync();
-        view->ScrollIfFollowing();
-    }
+    m_deferDrawing = false;
+    // The core refreshes every tick; the lists are drawn at most DrawIntervalMs apart, as a
+    // busy replay changes them every tick and nobody sees a hundred pictures a second.
+    if (m_sinceDrawn.isValid() && m_sinceDrawn.elapsed() < DrawIntervalMs)
+        return PollStops();
+    m_sinceDrawn.start();
+    DrawPending();
     if (m_controller.IsReplaying()) {
         const ReplayProgress p = m_controller.ReplayResult().Progress;
         const int percent = p.TotalBytes ? static_cast<int>(p.BytesRead * 100 / p.TotalBytes) : 100;
@@ -132,8 +138,24 @@ void MainWindow::PollStops()
         close();
 }
 
+void MainWindow::DrawPending()
+{
+    const std::vector<RefreshCycle::Section> sections = std::exchange(m_pendingSections, {});
+    for (RefreshCycle::Section section : sections)
+        SectionDrawn(section);
+    for (auto& [kind, view] : m_logViews) {
+        static_cast<LogRowModel*>(view->Source())->Sync();
+        view->ScrollIfFollowing();
+    }
+}
+
 void MainWindow::SectionDrawn(RefreshCycle::Section section)
 {
+    if (m_deferDrawing) {
+        if (std::find(m_pendingSections.begin(), m_pendingSections.end(), section) == m_pendingSections.end())
+            m_pendingSections.push_back(section);
+        return;
+    }
     if (section == RefreshCycle::Section::SystemInformation) {
         const SystemLabels& l = m_refresh.Labels;
         const std::pair<const char*, const std::string*> values[] = {
@@ -349,6 +371,7 @@ void MainWindow::ReplayEnded()
         return;
     m_refresh.DrainLogs();
     m_refresh.RequestFullRedraw = true;
+    m_sinceDrawn.invalidate();
     RefreshTick();
     m_replayLabel->clear();
     m_readRadio->setEnabled(true);
