@@ -28,7 +28,8 @@ bool CheckWritable(const std::string& folder, std::string& error)
 bool LooksLikeConfiguration(const std::string& path)
 {
     const IniFile ini(path);
-    for (const char* section : {"Communications", "Global", "AutoSave", "ScanControl", "Activity", "Grants"})
+    for (const char* section :
+         {"Communications", "Global", "AutoSave", "ScanControl", "Activity", "Grants", "RRWebService", "Proxy"})
         if (ini.SectionExists(section))
             return true;
     return false;
