@@ -160,17 +160,24 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
     QNetworkAccessManager manager;
     if (!SetProxy(manager, m_settings, error))
         return false;
-    // The credentials are offered once; a proxy that refuses them ends the exchange.
+    // The manual proxy's credentials are offered once; a proxy that refuses them ends the
+    // exchange. The system's proxies bring their own.
     bool proxyAsked = false;
     QObject::connect(&manager, &QNetworkAccessManager::proxyAuthenticationRequired,
                      [&](const QNetworkProxy&, QAuthenticator* authenticator) {
-                         if (proxyAsked || m_settings.ProxyUserName.empty())
+                         if (proxyAsked || m_settings.ProxyType != 1 || m_settings.ProxyUserName.empty())
                              return;
                          proxyAsked = true;
                          authenticator->setUser(QString::fromStdString(m_settings.ProxyUserName));
                          authenticator->setPassword(QString::fromStdString(m_settings.ProxyPassword));
                      });
 
+    QEventLoop loop;
+    QTimer silence;
+    silence.setSingleShot(true);
+    bool timedOut = false;
+    bool tooLarge = false;
+    QByteArray received;
     QNetworkReply* reply = nullptr;
     if (body != nullptr) {
         request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("text/xml; charset=utf-8"));
@@ -179,15 +186,9 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
     } else {
         reply = manager.get(request);
     }
-    // Owned here: the manager would otherwise delete it only with itself.
+    // Owned here and gone first: the manager would keep it until its own end, and nothing
+    // the handlers below touch may go before it.
     const std::unique_ptr<QNetworkReply> owner(reply);
-
-    QEventLoop loop;
-    QTimer silence;
-    silence.setSingleShot(true);
-    bool timedOut = false;
-    bool tooLarge = false;
-    QByteArray received;
     const auto stop = [&](bool& reason) {
         reason = true;
         reply->abort();
