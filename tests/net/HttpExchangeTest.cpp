@@ -313,6 +313,12 @@ TEST(DirectoryTransport, FromTheConfiguration)
     EXPECT_EQ(t.ProxyAddress + ":" + std::to_string(t.ProxyPort), "proxy.example:3128");
     EXPECT_EQ(t.ProxyUserName + t.ProxyPassword, "up");
     EXPECT_EQ(t.CaFile, "/etc/ca.pem");
+
+    const TRANSPORTSETTINGS update = UpdateTransport(config, settings, "zembrant/0.1.0B1");
+    EXPECT_EQ(update.UserAgent, "zembrant/0.1.0B1");
+    EXPECT_EQ(update.Endpoint, "");
+    EXPECT_EQ(update.ProxyAddress, t.ProxyAddress);
+    EXPECT_EQ(update.CaFile, t.CaFile);
 }
 
 int main(int argc, char** argv)

@@ -103,18 +103,24 @@ bool IsStatusError(QNetworkReply::NetworkError code)
 
 }
 
-TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& settings)
+TRANSPORTSETTINGS UpdateTransport(const CONFIG& config, const DIRECTORYSETTINGS& settings, std::string userAgent)
 {
     TRANSPORTSETTINGS t;
-    t.Endpoint = settings.Endpoint;
-    t.UserAgent = UserAgent("Zembrant", ProgramVersion());
-    t.TimeOutMs = RaiseWebTimeOut(config);
+    t.UserAgent = std::move(userAgent);
     t.ProxyType = config.ProxyType;
     t.ProxyAddress = config.ProxyAddress;
     t.ProxyPort = config.ProxyPort;
     t.ProxyUserName = config.ProxyUserName;
     t.ProxyPassword = config.ProxyPassword;
     t.CaFile = settings.CaFile;
+    return t;
+}
+
+TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& settings)
+{
+    TRANSPORTSETTINGS t = UpdateTransport(config, settings, UserAgent("Zembrant", ProgramVersion()));
+    t.Endpoint = settings.Endpoint;
+    t.TimeOutMs = RaiseWebTimeOut(config);
     return t;
 }
 

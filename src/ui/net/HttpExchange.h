@@ -30,6 +30,9 @@ struct TRANSPORTSETTINGS
 // The directory service's transport from the configuration. The receive time-out is
 // raised in config as the import demands, so that the next save keeps it.
 TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& settings);
+// The update check's: the same proxy and CA file, its own user agent (UpdateUserAgent), no
+// endpoint (Get takes the version list's address) and the default time-out.
+TRANSPORTSETTINGS UpdateTransport(const CONFIG& config, const DIRECTORYSETTINGS& settings, std::string userAgent);
 
 // HTTP with Qt Network, one blocking exchange at a time. Each call runs its own network
 // manager and event loop on the calling thread, so it works from the window's worker
