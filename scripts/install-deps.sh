@@ -3,9 +3,10 @@
 set -euo pipefail
 
 # The window and its tests: qt6-qpa-plugins is only recommended by qt6-base-dev, and
-# without it neither the offscreen nor the X11 platform exists.
+# without it neither the offscreen nor the X11 platform exists. The transport's tests make
+# their TLS certificates with the openssl command.
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev libpugixml-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core xvfb xauth imagemagick)
+          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core xvfb xauth imagemagick openssl)
 
 missing=()
 for p in "${packages[@]}"; do

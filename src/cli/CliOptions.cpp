@@ -9,9 +9,12 @@
 const char* const CliUsage =
     "Usage: zembrant-cli replay FILE [--format KIND] [options]\n"
     "       zembrant-cli live --port DEVICE --scanner TYPE [options]\n"
+    "       zembrant-cli import --system SYSID --data-dir DIR [import options]\n"
     "\n"
     "Decodes the control channel of a P25 trunked radio system from a capture file or a\n"
     "scanner, saves what it learned in the system's folder and writes the chosen logs.\n"
+    "import fills in the system, site and talkgroup names of a system's folder from the\n"
+    "RadioReference web service configured in the configuration file.\n"
     "\n"
     "Options:\n"
     "  --format KIND        capture kind, by name or index (default zembrantdump):\n"
@@ -30,6 +33,14 @@ const char* const CliUsage =
     "                       253402300799 (the end of the year 9999; default: now)\n"
     "  --json               print the final model as one JSON document\n"
     "  --quiet              print no summary and no progress\n"
+    "\n"
+    "Import options:\n"
+    "  --system SYSID       system ID, hexadecimal as the window shows it, e.g. 1A4\n"
+    "  --sites new|replace|none  site names: only new ones (default), replace all, none\n"
+    "  --talkgroups new|default|all|none  talkgroup names: only new talkgroups (default),\n"
+    "                       also those with the default description, all, none\n"
+    "  --choose RRID        the system to import when several share the system ID; without\n"
+    "                       it they are listed (RRID, name, city) and the import ends\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -38,7 +49,7 @@ const char* const CliUsage =
     "Exit status:\n"
     "  0    the run ended normally (a live session also when stopped by a signal)\n"
     "  1    a failure: a file or port that cannot be opened or read, a folder or log\n"
-    "       that cannot be written\n"
+    "       that cannot be written, an import that did not complete\n"
     "  2    wrong arguments\n"
     "  128+N  a replay stopped by signal N before its end (130 for Ctrl-C)\n";
 
@@ -79,12 +90,29 @@ bool ParseLogs(const std::string& text, std::vector<LogKind>& logs)
 }
 
 template <typename Number>
-bool ParseNumber(const std::string& text, Number& value)
+bool ParseNumber(const std::string& text, Number& value, int base = 10)
 {
     const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
+    const auto result = std::from_chars(text.data(), end, value, base);
     return result.ec == std::errc() && result.ptr == end;
 }
+
+// A choice among names, the position of the name in names.
+template <typename Choice, size_t N>
+bool ParseChoice(const std::string& text, const char* const (&names)[N], Choice& choice)
+{
+    for (size_t i = 0; i < N; ++i) {
+        if (text == names[i]) {
+            choice = static_cast<Choice>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr const char* SiteChoices[] = {"new", "replace", "none"};
+constexpr const char* TalkgroupChoices[] = {"new", "default", "all", "none"};
+constexpr int HighestSystemId = 0xFFF;
 
 }
 
@@ -107,6 +135,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
 {
     options = CliOptions{};
     std::vector<std::string> positional;
+    // The last option given that only import takes.
+    std::string importOnly;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto value = [&](std::string& out) {
@@ -179,6 +209,42 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
                 return false;
             }
             options.ClockStart = start;
+        } else if (arg == "--system") {
+            if (!value(v))
+                return false;
+            // The folder of system 0 is never written: no decoded system has that ID.
+            if (v.size() > 3 || !ParseNumber(v, options.SystemId, 16) || options.SystemId < 1 ||
+                options.SystemId > HighestSystemId) {
+                error = "--system needs a system ID of one to three hexadecimal digits, from 001 to FFF";
+                return false;
+            }
+            importOnly = arg;
+        } else if (arg == "--sites") {
+            if (!value(v))
+                return false;
+            if (!ParseChoice(v, SiteChoices, options.Import.Sites)) {
+                error = "--sites needs new, replace or none";
+                return false;
+            }
+            importOnly = arg;
+        } else if (arg == "--talkgroups") {
+            if (!value(v))
+                return false;
+            if (!ParseChoice(v, TalkgroupChoices, options.Import.Talkgroups)) {
+                error = "--talkgroups needs new, default, all or none";
+                return false;
+            }
+            importOnly = arg;
+        } else if (arg == "--choose") {
+            if (!value(v))
+                return false;
+            int rrid = 0;
+            if (!ParseNumber(v, rrid) || rrid < 0) {
+                error = "--choose needs the RRID of a system, a number";
+                return false;
+            }
+            options.Choose = rrid;
+            importOnly = arg;
         } else if (arg == "--quiet" || arg == "-q") {
             options.Quiet = true;
         } else if (arg == "--json") {
@@ -192,7 +258,27 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
     }
 
     if (positional.empty()) {
-        error = "no command given (replay or live)";
+        error = "no command given (replay, live or import)";
+        return false;
+    }
+    if (positional[0] == "import") {
+        options.Command = CliOptions::Mode::Import;
+        if (positional.size() != 1) {
+            error = "import takes no file: " + positional[1];
+            return false;
+        }
+        if (options.SystemId == 0 || options.DataDir.empty()) {
+            error = "import needs --system and --data-dir";
+            return false;
+        }
+        if (!CanImport(options.Import)) {
+            error = "import with --sites none and --talkgroups none has nothing to import";
+            return false;
+        }
+        return true;
+    }
+    if (!importOnly.empty()) {
+        error = importOnly + " is an option of import";
         return false;
     }
     if (positional[0] == "replay") {

@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "directory/SystemImport.h"
 #include "input/CaptureReplay.h"
 #include "view/LogLists.h"
 
 // What the command line of zembrant-cli asks for.
 struct CliOptions
 {
-    enum class Mode { None, Replay, Live, Help, Version };
+    enum class Mode { None, Replay, Live, Import, Help, Version };
 
     Mode Command = Mode::None;
     std::string File;
@@ -26,6 +27,11 @@ struct CliOptions
     std::optional<int64_t> ClockStart;
     bool Quiet = false;
     bool Json = false;
+    // import: the system folder's ID, what to import, and the system to take when several
+    // share the ID.
+    int SystemId = 0;
+    IMPORTOPTIONS Import;
+    std::optional<int> Choose;
 };
 
 // False with a message for standard error when the arguments are wrong.

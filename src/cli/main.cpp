@@ -11,13 +11,14 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/CliConfig.h"
 #include "cli/CliOptions.h"
+#include "cli/ImportCommand.h"
 #include "cli/Summary.h"
 #include "input/CaptureReplay.h"
 #include "session/Controller.h"
 #include "persistence/Config.h"
 #include "platform/Files.h"
-#include "platform/IniFile.h"
 
 namespace {
 
@@ -53,11 +54,6 @@ void InstallSignalHandlers()
         sigaction(signal, &action, nullptr);
 }
 
-void Fail(const std::string& message)
-{
-    std::cerr << "zembrant-cli: " << message << "\n";
-}
-
 // The logs a run writes, and the switches that make the decoder feed them.
 void ApplyLogChoice(CONFIG& config, const std::vector<LogKind>& logs)
 {
@@ -69,32 +65,6 @@ void ApplyLogChoice(CONFIG& config, const std::vector<LogKind>& logs)
     config.UnknownsVisible = config.UnknownsAutoSave = wanted(LogKind::UnknownPackets);
     config.PktDumpVisible = config.PktDumpAutoSave = wanted(LogKind::PacketDump);
     config.PsrDumpVisible = config.PsrDumpAutoSave = wanted(LogKind::RawDump);
-}
-
-bool CheckWritable(const std::string& folder, std::string& error)
-{
-    if (!IsDirectory(folder) && !CreateDirectories(folder)) {
-        error = "cannot create the data directory " + folder;
-        return false;
-    }
-    const std::string probe = folder + ".zembrant-write-test";
-    if (!WriteFileAtomically(probe, "", error)) {
-        error = "cannot write to the data directory " + folder + ": " + error;
-        return false;
-    }
-    DeleteFile(probe);
-    return true;
-}
-
-// A configuration file that exists but holds none of the program's sections is damaged
-// or not ours: its settings are the defaults.
-bool LooksLikeConfiguration(const std::string& path)
-{
-    const IniFile ini(path);
-    for (const char* section : {"Communications", "Global", "AutoSave", "ScanControl", "Activity", "Grants"})
-        if (ini.SectionExists(section))
-            return true;
-    return false;
 }
 
 class Run
@@ -109,29 +79,8 @@ public:
 
     bool Prepare()
     {
-        std::string dataDir = m_options.DataDir.empty() ? DefaultDataFolder() : m_options.DataDir;
-        dataDir = WithTrailingSlash(dataDir);
-        std::string error;
-        if (!CheckWritable(dataDir, error)) {
-            Fail(error);
+        if (!LoadCliConfiguration(m_options, m_config, m_extra))
             return false;
-        }
-        std::string configFile = m_options.ConfigFile.empty() ? dataDir + ConfigFileName : m_options.ConfigFile;
-        if (!m_options.ConfigFile.empty() && configFile.find('/') == std::string::npos)
-            configFile = dataDir + configFile;
-        if (!m_options.ConfigFile.empty() && !FileExists(configFile)) {
-            Fail("configuration file not found: " + configFile);
-            return false;
-        }
-        if (FileExists(configFile) && !LooksLikeConfiguration(configFile))
-            Fail("warning: " + configFile + " holds no settings that can be read; using the defaults");
-
-        m_config.ConfigFile = configFile;
-        m_config.DataFolder = dataDir;
-        LoadConfiguration(m_config, m_extra);
-        for (const std::string& warning : m_extra.Warnings)
-            Fail("warning: " + warning);
-        m_config.DataFolder = dataDir;
         if (m_options.Logs)
             ApplyLogChoice(m_config, *m_options.Logs);
         if (!m_options.Port.empty())
@@ -329,6 +278,14 @@ int main(int argc, char** argv)
     if (options.Command == CliOptions::Mode::Version) {
         std::cout << "zembrant-cli " << ZEMBRANT_VERSION << "\n";
         return 0;
+    }
+    if (options.Command == CliOptions::Mode::Import) {
+#ifdef ZEMBRANT_IMPORT
+        return RunImport(options);
+#else
+        Fail("import is not built into this zembrant-cli: it needs Qt 6 Network (BUILD_GUI)");
+        return 1;
+#endif
     }
     InstallSignalHandlers();
 

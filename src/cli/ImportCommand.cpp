@@ -1,0 +1,156 @@
+#include "cli/ImportCommand.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include <QCoreApplication>
+
+#include "cli/CliConfig.h"
+#include "directory/DirectorySettings.h"
+#include "model/P25Class.h"
+#include "persistence/Config.h"
+#include "persistence/SystemFiles.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "ui/net/HttpExchange.h"
+
+namespace {
+
+constexpr int HighestFlavor = 3;
+constexpr int UnknownFlavor = -1;
+constexpr int HighestTowerId = 255;
+
+// No one is there to answer: the questions are answered No, a choice among systems is the
+// one --choose names, and the status texts are left out.
+class CliUser : public ImportUser
+{
+public:
+    CliUser(const CliOptions& options, int sysId) : m_options(options), m_sysId(sysId) {}
+
+    void ShowStatus(const std::string&) override {}
+    void HideStatus() override {}
+    void ShowMessage(const std::string& caption, const std::string& text) override
+    {
+        Fail(caption);
+        std::cerr << text << (text.ends_with('\n') ? "" : "\n");
+    }
+    bool AskYesNo(const std::string& caption, const std::string& text) override
+    {
+        ShowMessage(caption, text);
+        return false;
+    }
+    int ChooseSystem(const std::vector<TrsListDef>& systems) override
+    {
+        if (m_options.Choose) {
+            for (size_t i = 0; i < systems.size(); ++i)
+                if (systems[i].sid == *m_options.Choose)
+                    return static_cast<int>(i);
+            Fail("no system with RRID " + std::to_string(*m_options.Choose) + " has system ID " +
+                 SystemIdText(m_sysId) + "; these have:");
+        } else {
+            Fail("several systems have system ID " + SystemIdText(m_sysId) + "; choose one with --choose RRID:");
+        }
+        std::cout << "RRID\tSystem Name\tCity\n";
+        for (const TrsListDef& system : systems)
+            std::cout << system.sid << "\t" << system.sName << "\t" << system.sCity << "\n";
+        return -1;
+    }
+    void OpenPage(const std::string& address) override { Fail("see " + address); }
+    void Pause(int) override {}
+
+private:
+    const CliOptions& m_options;
+    int m_sysId;
+};
+
+// A site whose tower file the folder does not hold, so that the load reads no site's
+// channels and the save's tower file can go again: the import changes no tower file.
+bool FreeSite(const std::string& folder, int& rfss, int& site)
+{
+    for (rfss = 1; rfss <= HighestTowerId; ++rfss)
+        for (site = 1; site <= HighestTowerId; ++site)
+            if (!FileExists(folder + TowerFileName(rfss, site)) && !FileExists(folder + OldTowerFileName(rfss, site)))
+                return true;
+    return false;
+}
+
+// What System.ini holds that the load does not read back but the save writes.
+void KeepSystemIdentity(P25Class& model, const std::string& folder)
+{
+    const IniFile ini(folder + SystemIniName);
+    const std::string wacn = ini.ReadString("System", "WACN", "");
+    if (!wacn.empty()) {
+        char* end = nullptr;
+        const long value = std::strtol(wacn.c_str(), &end, 16);
+        if (*end == '\0')
+            model.SetWacn(static_cast<int>(value));
+    }
+    if (ini.ValueExists("System", "Flavor")) {
+        const std::string flavor = ini.ReadString("System", "Flavor", "");
+        int value = UnknownFlavor;
+        for (int f = 0; f <= HighestFlavor; ++f)
+            if (P25Class::FlavorText(f) == flavor)
+                value = f;
+        model.SetFlavor(value);
+    }
+}
+
+}
+
+int RunImport(const CliOptions& options)
+{
+    // Qt Network needs the application object; nothing of it is shown.
+    static char name[] = "zembrant-cli";
+    static char* argv[] = {name, nullptr};
+    static int argc = 1;
+    const QCoreApplication application(argc, argv);
+
+    CONFIG config;
+    EXTRASETTINGS extra;
+    if (!LoadCliConfiguration(options, config, extra))
+        return 1;
+    const std::string folder = SystemFolderPath(config.DataFolder, options.SystemId);
+    if (!IsDirectory(folder)) {
+        Fail("no system folder " + folder);
+        return 1;
+    }
+    CliUser user(options, options.SystemId);
+    const std::string sysIdText = SystemIdText(options.SystemId);
+    // The folder stands for the decoding the window asks for.
+    if (!CheckImportPreconditions(config, true, sysIdText, user))
+        return 1;
+    int rfss = 0;
+    int site = 0;
+    if (!FreeSite(folder, rfss, site)) {
+        Fail(folder + " holds a tower file for every site");
+        return 1;
+    }
+
+    P25Class model;
+    model.SetDataFolder(config.DataFolder);
+    model.SetSystemAndSite(options.SystemId, rfss, 0, site);
+    KeepSystemIdentity(model, folder);
+    for (const std::string& warning : model.TakeFileWarnings())
+        Fail("warning: " + warning);
+
+    const DIRECTORYSETTINGS settings = ReadDirectorySettings(config.ConfigFile);
+    HttpExchange exchange(DirectoryTransport(config, settings));
+    const ImportResult result = ImportSystem(model, exchange, user, settings, config, sysIdText, options.Import);
+    if (result != ImportResult::Imported && result != ImportResult::Failed)
+        return 1;
+    // What came before an error stays, as in the window.
+    std::string error;
+    const bool saved = model.SaveSystemFolder(error);
+    DeleteFile(folder + TowerFileName(rfss, site));
+    for (const std::string& warning : model.TakeFileWarnings())
+        Fail("warning: " + warning);
+    if (!saved) {
+        Fail(error);
+        return 1;
+    }
+    if (result != ImportResult::Imported)
+        return 1;
+    if (!options.Quiet)
+        std::cout << "Imported the names of system " << sysIdText << " into " << folder << "\n";
+    return 0;
+}

@@ -1,0 +1,242 @@
+#include "ui/net/HttpExchange.h"
+
+#include <algorithm>
+#include <memory>
+
+#include <QAuthenticator>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
+#include <QNetworkReply>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include "directory/DirectorySettings.h"
+#include "persistence/Config.h"
+#include "platform/Version.h"
+
+namespace {
+
+constexpr int32_t HighestPort = 65535;
+constexpr int MillisecondsPerSecond = 1000;
+
+// Proxy/Type 0: whatever the system's settings say for each address.
+class SystemProxies : public QNetworkProxyFactory
+{
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override
+    {
+        return QNetworkProxyFactory::systemProxyForQuery(query);
+    }
+};
+
+bool SetProxy(QNetworkAccessManager& manager, const TRANSPORTSETTINGS& s, std::string& error)
+{
+    switch (s.ProxyType) {
+    case 1:
+        if (s.ProxyAddress.empty()) {
+            error = "The manual proxy has no address";
+            return false;
+        }
+        if (s.ProxyPort < 1 || s.ProxyPort > HighestPort) {
+            error = "The manual proxy's port " + std::to_string(s.ProxyPort) + " is not a port number";
+            return false;
+        }
+        manager.setProxy(QNetworkProxy(QNetworkProxy::HttpProxy, QString::fromStdString(s.ProxyAddress),
+                                       static_cast<quint16>(s.ProxyPort)));
+        return true;
+    case 2: manager.setProxy(QNetworkProxy::NoProxy); return true;
+    default: manager.setProxyFactory(new SystemProxies); return true;
+    }
+}
+
+bool SetTls(QNetworkRequest& request, const std::string& caFile, std::string& error)
+{
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!caFile.empty()) {
+        const QList<QSslCertificate> trusted = QSslCertificate::fromPath(QString::fromStdString(caFile), QSsl::Pem);
+        if (trusted.isEmpty()) {
+            error = "The CA file " + caFile + " holds no certificate that can be read";
+            return false;
+        }
+        tls.addCaCertificates(trusted);
+    }
+    request.setSslConfiguration(tls);
+    return true;
+}
+
+std::string TimeText(int32_t milliseconds)
+{
+    if (milliseconds % MillisecondsPerSecond == 0)
+        return std::to_string(milliseconds / MillisecondsPerSecond) + " seconds";
+    return std::to_string(milliseconds) + " ms";
+}
+
+// Errors of the connection itself carry the text the import tells apart.
+std::string FailureText(QNetworkReply::NetworkError code, const QString& detail)
+{
+    switch (code) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+        return std::string(ConnectionFailedText) + " (" + detail.toStdString() + ")";
+    default: return detail.toStdString();
+    }
+}
+
+// An error that only reports the answer's HTTP status: the answer itself came whole.
+bool IsStatusError(QNetworkReply::NetworkError code)
+{
+    return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
+           (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
+}
+
+}
+
+TRANSPORTSETTINGS UpdateTransport(const CONFIG& config, const DIRECTORYSETTINGS& settings, std::string userAgent)
+{
+    TRANSPORTSETTINGS t;
+    t.UserAgent = std::move(userAgent);
+    t.ProxyType = config.ProxyType;
+    t.ProxyAddress = config.ProxyAddress;
+    t.ProxyPort = config.ProxyPort;
+    t.ProxyUserName = config.ProxyUserName;
+    t.ProxyPassword = config.ProxyPassword;
+    t.CaFile = settings.CaFile;
+    return t;
+}
+
+TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& settings)
+{
+    TRANSPORTSETTINGS t = UpdateTransport(config, settings, UserAgent("Zembrant", ProgramVersion()));
+    t.Endpoint = settings.Endpoint;
+    t.TimeOutMs = RaiseWebTimeOut(config);
+    return t;
+}
+
+HttpExchange::HttpExchange(TRANSPORTSETTINGS settings) : m_settings(std::move(settings)) {}
+
+bool HttpExchange::Post(const std::string& soapAction, const std::string& body, HttpAnswer& answer,
+                        std::string& error)
+{
+    return Exchange(m_settings.Endpoint, &body, soapAction, answer, error);
+}
+
+bool HttpExchange::Get(const std::string& address, HttpAnswer& answer, std::string& error)
+{
+    return Exchange(address, nullptr, {}, answer, error);
+}
+
+bool HttpExchange::Exchange(const std::string& address, const std::string* body, const std::string& soapAction,
+                            HttpAnswer& answer, std::string& error)
+{
+    answer = {};
+    error.clear();
+    if (QCoreApplication::instance() == nullptr) {
+        error = "The network is not available without the application object";
+        return false;
+    }
+    const QUrl url(QString::fromStdString(address), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != "http" && scheme != "https")) {
+        error = "The address \"" + address + "\" cannot be used";
+        return false;
+    }
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromStdString(m_settings.UserAgent));
+    // A redirected POST would resend the password to wherever the answer points.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    if (!SetTls(request, m_settings.CaFile, error))
+        return false;
+    if (scheme == "https" && !QSslSocket::supportsSsl()) {
+        error = "TLS is not available on this computer";
+        return false;
+    }
+
+    QNetworkAccessManager manager;
+    if (!SetProxy(manager, m_settings, error))
+        return false;
+    // The manual proxy's credentials are offered once; a proxy that refuses them ends the
+    // exchange. The system's proxies bring their own.
+    bool proxyAsked = false;
+    QObject::connect(&manager, &QNetworkAccessManager::proxyAuthenticationRequired,
+                     [&](const QNetworkProxy&, QAuthenticator* authenticator) {
+                         if (proxyAsked || m_settings.ProxyType != 1 || m_settings.ProxyUserName.empty())
+                             return;
+                         proxyAsked = true;
+                         authenticator->setUser(QString::fromStdString(m_settings.ProxyUserName));
+                         authenticator->setPassword(QString::fromStdString(m_settings.ProxyPassword));
+                     });
+
+    QEventLoop loop;
+    QTimer silence;
+    silence.setSingleShot(true);
+    bool timedOut = false;
+    bool tooLarge = false;
+    QByteArray received;
+    QNetworkReply* reply = nullptr;
+    if (body != nullptr) {
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("text/xml; charset=utf-8"));
+        request.setRawHeader("SOAPAction", QByteArray::fromStdString(soapAction));
+        reply = manager.post(request, QByteArray::fromStdString(*body));
+    } else {
+        reply = manager.get(request);
+    }
+    // Owned here and gone first: the manager would keep it until its own end, and nothing
+    // the handlers below touch may go before it.
+    const std::unique_ptr<QNetworkReply> owner(reply);
+    const auto stop = [&](bool& reason) {
+        reason = true;
+        reply->abort();
+    };
+    const auto take = [&] {
+        received += reply->readAll();
+        if (received.size() > m_settings.MaxAnswerBytes && !tooLarge)
+            stop(tooLarge);
+    };
+    QObject::connect(&silence, &QTimer::timeout, [&] { stop(timedOut); });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, [&] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > m_settings.MaxAnswerBytes && !tooLarge)
+            stop(tooLarge);
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, [&] {
+        silence.start();
+        take();
+    });
+    QObject::connect(reply, &QNetworkReply::uploadProgress, [&] { silence.start(); });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    silence.start(std::max(m_settings.TimeOutMs, int32_t{1}));
+    if (!reply->isFinished())
+        loop.exec();
+    if (!tooLarge && !timedOut)
+        take();
+
+    if (tooLarge) {
+        error = "The answer is larger than " + std::to_string(m_settings.MaxAnswerBytes) + " bytes";
+        return false;
+    }
+    if (timedOut) {
+        error = "The server did not answer within " + TimeText(m_settings.TimeOutMs);
+        return false;
+    }
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QNetworkReply::NetworkError code = reply->error();
+    if (status.isValid() && (code == QNetworkReply::NoError || IsStatusError(code))) {
+        answer.Status = status.toInt();
+        answer.Body = received.toStdString();
+        return true;
+    }
+    error = FailureText(code, reply->errorString());
+    return false;
+}
