@@ -129,6 +129,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
         List(QString::fromUtf8(name))->SetColumnWidths(columns);
     RestoreColumnWidths();
     BuildMenus();
+    InitDirectoryCommands();
     ApplyTabVisibility();
     ApplyLayout();
 
@@ -166,6 +167,12 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
 
 MainWindow::~MainWindow()
 {
+    // A worker may be waiting for an answer from this thread: serve it until it ends.
+    m_directoryCancel = true;
+    while (m_directoryWorker.joinable() && !m_directoryDone)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    if (m_directoryWorker.joinable())
+        m_directoryWorker.join();
     m_refreshTimer.stop();
     m_refresh.onSection = nullptr;
     m_refresh.Logs.onClear = nullptr;
@@ -248,8 +255,10 @@ void MainWindow::BuildMenus()
         edit->addAction(QString::fromUtf8(item))->setEnabled(false);
     QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
     for (const char* item : {"Edit &System Information", "Edit &TalkGroup Information",
-                             "Edit &Radio ID Information", "&Import System Information from Radio Reference"})
+                             "Edit &Radio ID Information"})
         system->addAction(QString::fromUtf8(item))->setEnabled(false);
+    m_importAction = system->addAction(QStringLiteral("&Import System Information from Radio Reference"), this,
+                                       &MainWindow::ImportSystemInformation);
 
     QMenu* decode = menuBar()->addMenu(QStringLiteral("&Decode"));
     m_readRadio = decode->addAction(QStringLiteral("&Read Data From Radio"), this, [this] {
@@ -265,7 +274,7 @@ void MainWindow::BuildMenus()
     decode->addAction(QStringLiteral("Read data from &File"), this, &MainWindow::ReadDataFromFile);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("Check for &Updates"))->setEnabled(false);
+    m_updateAction = help->addAction(QStringLiteral("Check for &Updates"), this, &MainWindow::CheckForUpdates);
     help->addSeparator();
     QAction* about = help->addAction(QStringLiteral("&About..."), this, &MainWindow::ShowAbout);
     about->setShortcut(QKeySequence::HelpContents);

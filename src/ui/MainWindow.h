@@ -3,11 +3,14 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
+#include "directory/SystemImport.h"
 #include "input/CaptureReplay.h"
 #include "persistence/Config.h"
 #include "session/Controller.h"
@@ -65,6 +68,15 @@ public:
     std::function<std::optional<CaptureKind>()> chooseCaptureKind;
     std::function<std::optional<int>(const QString& prefill)> askHoldTalkgroup;
     std::function<std::optional<std::pair<QString, QString>>()> askRange;
+    // The directory import's options dialog and system choice (-1: none chosen), and the
+    // web browser; tests replace them.
+    std::function<std::optional<IMPORTOPTIONS>()> askImportOptions;
+    std::function<int(const std::vector<TrsListDef>&)> chooseSystem;
+    std::function<void(const std::string&)> openPage;
+
+    void ImportSystemInformation();
+    void CheckForUpdates();
+    bool DirectoryBusy() const { return m_directoryBusy; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +133,13 @@ private:
     void PollStops();
     void SetHold(int talkgroup);
 
+    class ImportUi;
+    void InitDirectoryCommands();
+    // work runs on the worker thread and returns what the window does afterwards.
+    void StartDirectoryWork(std::function<std::function<void()>()> work);
+    void DirectoryWorkEnded(const std::function<void()>& finish);
+    bool CloseWaitsForDirectory();
+
     Prompter& m_prompter;
     CommandLine m_commandLine;
     CONFIG m_config;
@@ -139,6 +158,14 @@ private:
     bool m_deferDrawing = false;
     std::vector<RefreshCycle::Section> m_pendingSections;
     QElapsedTimer m_sinceDrawn;
+    std::unique_ptr<ImportUser> m_importUi;
+    std::thread m_directoryWorker;
+    bool m_directoryBusy = false;
+    std::atomic<bool> m_directoryCancel{false};
+    std::atomic<bool> m_directoryDone{false};
+    bool m_closeAfterDirectory = false;
+    QAction* m_importAction = nullptr;
+    QAction* m_updateAction = nullptr;
     QTimer m_refreshTimer;
     QTimer m_oneSecondTimer;
     QTimer m_autoSaveTimer;

@@ -384,6 +384,10 @@ void MainWindow::ReplayEnded()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (CloseWaitsForDirectory()) {
+        event->ignore();
+        return;
+    }
     if (!m_controller.ClosingDown()) {
         m_oneSecondTimer.stop();
         m_autoSaveTimer.stop();

@@ -205,6 +205,15 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
             stop(tooLarge);
     };
     QObject::connect(&silence, &QTimer::timeout, [&] { stop(timedOut); });
+    bool cancelled = false;
+    QTimer cancelCheck;
+    if (m_settings.Cancel != nullptr) {
+        QObject::connect(&cancelCheck, &QTimer::timeout, [&] {
+            if (*m_settings.Cancel && !cancelled)
+                stop(cancelled);
+        });
+        cancelCheck.start(50);
+    }
     QObject::connect(reply, &QNetworkReply::metaDataChanged, [&] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > m_settings.MaxAnswerBytes && !tooLarge)
@@ -219,8 +228,12 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
     silence.start(std::max(m_settings.TimeOutMs, int32_t{1}));
     if (!reply->isFinished())
         loop.exec();
-    if (!tooLarge && !timedOut)
+    if (!tooLarge && !timedOut && !cancelled)
         take();
+    if (cancelled) {
+        error = "The exchange was cancelled";
+        return false;
+    }
 
     if (tooLarge) {
         error = "The answer is larger than " + std::to_string(m_settings.MaxAnswerBytes) + " bytes";

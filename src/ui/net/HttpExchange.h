@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,8 @@ struct TRANSPORTSETTINGS
     std::string CaFile;
     // A larger answer is cut off and fails: a talkgroup list of a big system stays far below.
     int64_t MaxAnswerBytes = int64_t{16} << 20;
+    // Set by the caller to give up at once (the window closing); checked every 50 ms.
+    const std::atomic<bool>* Cancel = nullptr;
 };
 
 // The directory service's transport from the configuration. The receive time-out is
