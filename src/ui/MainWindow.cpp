@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/ConfigDialog.h"
 #include "ui/ListModels.h"
 #include "ui/RateChart.h"
 #include "view/ListSorting.h"
@@ -125,6 +126,8 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     for (const auto& [name, columns] : widths)
         List(QString::fromUtf8(name))->SetColumnWidths(columns);
     BuildMenus();
+    ConfigDialog::ApplyLooks(*this);
+    ConfigDialog::Of(*this);
     ApplyTabVisibility();
     ApplyLayout();
 
@@ -200,11 +203,15 @@ void MainWindow::BuildMenus()
     exit->setShortcut(QKeySequence::Quit);
     exit->setShortcutContext(Qt::ApplicationShortcut);
 
-    // The editors and the configuration dialog come with their own change.
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    for (const char* item : {"&Decode Configuration", "Scanner &Control", "&Screen Settings", "Data &Options",
-                             "&RR Web Service/Proxy Settings"})
-        edit->addAction(QString::fromUtf8(item))->setEnabled(false);
+    const std::pair<const char*, ConfigDialog::Page> configPages[] = {
+        {"&Decode Configuration", ConfigDialog::DecodePage},
+        {"Scanner &Control", ConfigDialog::ScannerControlPage},
+        {"&Screen Settings", ConfigDialog::ScreenPage},
+        {"Data &Options", ConfigDialog::DataOptionsPage},
+        {"&RR Web Service/Proxy Settings", ConfigDialog::WebServicePage}};
+    for (const auto& [item, page] : configPages)
+        edit->addAction(QString::fromUtf8(item), this, [this, page] { ConfigDialog::Of(*this).Open(page); });
     QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
     for (const char* item : {"Edit &System Information", "Edit &TalkGroup Information",
                              "Edit &Radio ID Information", "&Import System Information from Radio Reference"})
