@@ -32,6 +32,8 @@ ConfigDialog::ConfigDialog(MainWindow& window) : QDialog(&window), m_window(wind
     QFile::remove(QStringLiteral("ConfigDebug.log"));
 
     m_pages = new QTabWidget;
+    // Every page's tab in sight, at the minimum size too.
+    m_pages->setUsesScrollButtons(false);
     m_pages->addTab(BuildDecodePage(), QStringLiteral("Decode Configuration"));
     m_pages->addTab(BuildScannerControlPage(), QStringLiteral("Scanner Control"));
     m_pages->addTab(BuildScreenPage(), QStringLiteral("Screen Settings"));
@@ -170,6 +172,7 @@ QWidget* ConfigDialog::BuildScannerControlPage()
 QWidget* ConfigDialog::BuildScreenPage()
 {
     m_screenPages = new QTabWidget;
+    m_screenPages->setUsesScrollButtons(false);
     m_screenPages->setObjectName(QStringLiteral("screenPages"));
     m_screenPages->addTab(BuildGlobalPage(), QStringLiteral("Global"));
     m_screenPages->addTab(BuildActivityPage(), QStringLiteral("Activity"));
@@ -241,7 +244,8 @@ QWidget* ConfigDialog::ExampleRow(const QString& caption, Example& example, bool
     example.Label = new QLabel(caption);
     example.Label->setAutoFillBackground(true);
     example.Label->setFrameShape(QFrame::Box);
-    example.Label->setMinimumWidth(example.Label->fontMetrics().horizontalAdvance(caption) + 24);
+    // One width for every example, so that their buttons line up.
+    example.Label->setMinimumWidth(example.Label->fontMetrics().horizontalAdvance(QStringLiteral("Default Talkgroup")));
     std::vector<QWidget*> widgets{example.Label};
     if (withText) {
         auto* text = new QPushButton(QStringLiteral("Text"));
@@ -281,8 +285,10 @@ QWidget* ConfigDialog::BuildActivityPage()
     connect(m_showGrantLog, &QCheckBox::toggled, this, &ConfigDialog::UpdateEnabling);
     m_grantLogMax = Choices(GrantLogMaxChoices);
     m_grantLogMax->setObjectName(QStringLiteral("grantLogMax"));
-    auto* colours = Group(QString(), {Row({Caption("Default Talkgroup:"), ExampleRow(QStringLiteral("Talkgroup"), m_default, true)}),
-                                      Row({Caption("Control Channel:"), ExampleRow(QStringLiteral("Control"), m_control, true)})});
+    auto* colours = new QGroupBox;
+    auto* form = new QFormLayout(colours);
+    form->addRow(QStringLiteral("Default Talkgroup:"), ExampleRow(QStringLiteral("Talkgroup"), m_default, true));
+    form->addRow(QStringLiteral("Control Channel:"), ExampleRow(QStringLiteral("Control"), m_control, true));
     return BuildListPage(
         ActivityLists,
         {colours, m_showGrantLog,
@@ -363,6 +369,7 @@ QWidget* ConfigDialog::BuildWebServicePage()
         choices->addButton(m_proxyChoices[static_cast<size_t>(i)], i);
         typeLayout->addWidget(m_proxyChoices[static_cast<size_t>(i)]);
     }
+    typeLayout->addStretch(1);
     connect(choices, &QButtonGroup::idToggled, this, &ConfigDialog::UpdateEnabling);
     QLineEdit* proxyPassword = Text(&CONFIG::ProxyPassword);
     m_proxyFields = {Text(&CONFIG::ProxyAddress), Spin(0, 65535, &CONFIG::ProxyPort),

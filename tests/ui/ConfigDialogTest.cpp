@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -20,6 +21,8 @@
 #include "ui/ConfigDialog.h"
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
+
+#include "TestWindow.h"
 
 namespace {
 
@@ -73,15 +76,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        QFile ini(m_folder.filePath("Zembrant.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Grants]\nVisible=Yes\n");
-        ini.close();
-        CommandLine commandLine;
-        commandLine.DataFolder = m_folder.path().toStdString() + "/";
-        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
-        commandLine.DefaultDataFolder = false;
-        m_window = std::make_unique<MainWindow>(commandLine, m_prompter);
+        m_window = std::make_unique<MainWindow>(TestCommandLine(m_folder.path(), "[Grants]\nVisible=Yes\n"), m_prompter);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -279,6 +274,8 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         ConfigDialog& dialog = Dialog();
         dialog.Prepare(ConfigDialog::DecodePage);
+        // The note a running session shows, which the page must find room for too.
+        Control<QLabel>("decodingNote")->show();
         dialog.show();
         dialog.resize(dialog.minimumSizeHint());
         auto* pages = dialog.findChild<QTabWidget*>();
