@@ -192,6 +192,22 @@ private slots:
         QCOMPARE(Saved("Backup", "BackupPath"), QStringLiteral("/tmp/backups"));
     }
 
+    void profileListHoldsTheUsersProfilesAndTheStoredOne()
+    {
+        QFile(m_folder.filePath("Mine.scanner")).open(QIODevice::WriteOnly);
+        QVERIFY(QDir().mkpath(m_folder.filePath("Folder.scanner")));
+        Dialog().Prepare(ConfigDialog::ScannerControlPage);
+        QComboBox* profiles = Control<QComboBox>("profile");
+        QCOMPARE(profiles->currentText(), QStringLiteral("BC250D.Scanner"));
+        QVERIFY(profiles->findText(QStringLiteral("Mine.scanner")) >= 0);
+        QCOMPARE(profiles->findText(QStringLiteral("Folder.scanner")), -1);
+        Choose(profiles, "Mine.scanner");
+        Control<QLineEdit>("quietFrequency")->setText(QStringLiteral("851.0125"));
+        Ok();
+        QCOMPARE(Saved("ScanControl", "Profile"), QStringLiteral("Mine.scanner"));
+        QCOMPARE(m_window->Config().QuietFrequency, 851.0125);
+    }
+
     void hiddenGrantLogStopsGrantRecords()
     {
         auto* tabs = m_window->findChild<QTabWidget*>();
