@@ -127,6 +127,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
         List(QString::fromUtf8(name))->SetColumnWidths(columns);
     BuildMenus();
     ConfigDialog::ApplyLooks(*this);
+    // Built once, at start: the font lists are filled then, not at each opening.
     ConfigDialog::Of(*this);
     ApplyTabVisibility();
     ApplyLayout();
