@@ -21,6 +21,7 @@
 
 #include <array>
 
+#include "ui/ConfigDialog.h"
 #include "ui/ListModels.h"
 #include "ui/RateChart.h"
 #include "view/ListSorting.h"
@@ -130,6 +131,9 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     RestoreColumnWidths();
     BuildMenus();
     InitDirectoryCommands();
+    ConfigDialog::ApplyLooks(*this);
+    // Built once, at start: the font lists are filled then, not at each opening.
+    ConfigDialog::Of(*this);
     ApplyTabVisibility();
     ApplyLayout();
 
@@ -248,11 +252,15 @@ void MainWindow::BuildMenus()
     exit->setShortcut(QKeySequence::Quit);
     exit->setShortcutContext(Qt::ApplicationShortcut);
 
-    // The editors and the configuration dialog come with their own change.
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    for (const char* item : {"&Decode Configuration", "Scanner &Control", "&Screen Settings", "Data &Options",
-                             "&RR Web Service/Proxy Settings"})
-        edit->addAction(QString::fromUtf8(item))->setEnabled(false);
+    const std::pair<const char*, ConfigDialog::Page> configPages[] = {
+        {"&Decode Configuration", ConfigDialog::DecodePage},
+        {"Scanner &Control", ConfigDialog::ScannerControlPage},
+        {"&Screen Settings", ConfigDialog::ScreenPage},
+        {"Data &Options", ConfigDialog::DataOptionsPage},
+        {"&RR Web Service/Proxy Settings", ConfigDialog::WebServicePage}};
+    for (const auto& [item, page] : configPages)
+        edit->addAction(QString::fromUtf8(item), this, [this, page] { ConfigDialog::Of(*this).Open(page); });
     QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
     for (const char* item : {"Edit &System Information", "Edit &TalkGroup Information",
                              "Edit &Radio ID Information"})

@@ -40,6 +40,9 @@ class TextRowModel;
 // workers reach the window only through queued calls.
 class MainWindow : public QMainWindow
 {
+    // It applies what its "Ok" changed to the lists, tabs and timers.
+    friend class ConfigDialog;
+
 public:
     MainWindow(const CommandLine& commandLine, Prompter& prompter);
     ~MainWindow() override;

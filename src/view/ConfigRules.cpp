@@ -52,6 +52,56 @@ int SelectedIndex(const std::vector<std::string>& names, std::string_view curren
     return found == names.end() ? 0 : static_cast<int>(found - names.begin());
 }
 
+// The index in present of the device a stored port name stands for, or -1.
+int FindDevice(const std::vector<SerialDevice>& present, std::string_view name)
+{
+    for (size_t i = 0; i < present.size(); ++i)
+        if (EqualsIgnoringCase(present[i].Device, name))
+            return static_cast<int>(i);
+    const std::string_view digits = name.substr(std::min<size_t>(3, name.size()));
+    if (StartsWithIgnoringCase(name, "COM") && !digits.empty() &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const auto number = ParseDecimal(digits);
+        return number && *number >= 1 && *number <= static_cast<long>(present.size()) ? static_cast<int>(*number - 1)
+                                                                                       : -1;
+    }
+    if (name.empty() || name.find('/') != std::string_view::npos)
+        return -1;
+    for (size_t i = 0; i < present.size(); ++i) {
+        const std::string& device = present[i].Device;
+        const size_t slash = device.rfind('/');
+        if (std::string_view(device).substr(slash == std::string::npos ? 0 : slash + 1) == name)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+PortList DeviceList(bool showAllPorts, int highPort, const std::vector<SerialDevice>& present, int leftOut,
+                    std::string_view currentPort)
+{
+    PortList list;
+    if (showAllPorts) {
+        list.Names = PortNames(true, highPort, {}, {});
+        list.Labels = list.Names;
+        list.Selected = SelectedIndex(list.Names, currentPort, EqualsIgnoringCase);
+        return list;
+    }
+    const int current = FindDevice(present, currentPort);
+    const size_t count = std::min(present.size(), static_cast<size_t>(std::clamp(highPort, 0, MaxPortNumber)));
+    for (size_t i = 0; i < count; ++i) {
+        if (static_cast<int>(i) == leftOut)
+            continue;
+        if (static_cast<int>(i) == current)
+            list.Selected = static_cast<int>(list.Names.size());
+        list.Names.push_back(present[i].Device);
+        list.Labels.push_back(present[i].Description.empty() ? present[i].Device
+                                                              : present[i].Device + " (" + present[i].Description + ")");
+    }
+    if (list.Selected < 0 && !list.Names.empty())
+        list.Selected = 0;
+    return list;
+}
+
 }
 
 int LimitBackupDays(long days)
@@ -71,6 +121,7 @@ PortList DecodePortList(bool showAllPorts, int highPort, const std::vector<int>&
 {
     PortList list;
     list.Names = PortNames(showAllPorts, highPort, probedPorts, {});
+    list.Labels = list.Names;
     list.Selected = SelectedIndex(list.Names, currentPort, [](std::string_view a, std::string_view b) { return a == b; });
     list.RescanVisible = !showAllPorts;
     return list;
@@ -81,7 +132,25 @@ PortList ControlPortList(bool showAllPorts, int highPort, const std::vector<int>
 {
     PortList list;
     list.Names = PortNames(showAllPorts, highPort, probedPorts, decodePort);
+    list.Labels = list.Names;
     list.Selected = SelectedIndex(list.Names, currentPort, EqualsIgnoringCase);
+    list.RescanEnabled = !showAllPorts;
+    list.ControlAllowed = !list.Names.empty();
+    return list;
+}
+
+PortList DecodeDeviceList(bool showAllPorts, int highPort, const std::vector<SerialDevice>& present,
+                          std::string_view currentPort)
+{
+    PortList list = DeviceList(showAllPorts, highPort, present, -1, currentPort);
+    list.RescanVisible = !showAllPorts;
+    return list;
+}
+
+PortList ControlDeviceList(bool showAllPorts, int highPort, const std::vector<SerialDevice>& present,
+                           std::string_view decodePort, std::string_view currentPort)
+{
+    PortList list = DeviceList(showAllPorts, highPort, present, FindDevice(present, decodePort), currentPort);
     list.RescanEnabled = !showAllPorts;
     list.ControlAllowed = !list.Names.empty();
     return list;
@@ -134,6 +203,17 @@ int GrantFilterLevelValue(std::string_view text, int upDownPosition)
 {
     const auto value = ParseDecimal(text);
     return value && *value >= 1 && *value <= 99 ? static_cast<int>(*value) : upDownPosition;
+}
+
+int BackupDaysValue(std::string_view text, int current)
+{
+    const auto days = ParseDecimal(text);
+    return LimitBackupDays(days ? *days : current);
+}
+
+double QuietFrequencyValue(std::string_view text, double current)
+{
+    return ParseDecimalFraction(text).value_or(current);
 }
 
 bool UnidenSpeedEnabled(int scannerType)

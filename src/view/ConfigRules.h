@@ -30,7 +30,8 @@ int LimitBackupDays(long days);
 // A serial port list as the dialog shows it.
 struct PortList
 {
-    std::vector<std::string> Names;
+    std::vector<std::string> Names;  // what the setting stores
+    std::vector<std::string> Labels; // what the list shows, one per name
     int Selected = -1; // -1 only for an empty list
     bool RescanVisible = true;
     bool RescanEnabled = true;
@@ -46,6 +47,22 @@ PortList DecodePortList(bool showAllPorts, int highPort, const std::vector<int>&
 // "Rescan" stays visible, disabled while all ports are listed. Selection ignores case.
 PortList ControlPortList(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
                          std::string_view decodePort, std::string_view currentPort);
+
+// A serial device present, as the serial port enumeration reports it.
+struct SerialDevice
+{
+    std::string Device;      // "/dev/ttyUSB0"
+    std::string Description; // may be empty
+};
+
+// The same lists over the devices present, in their enumeration order: the first highPort
+// of them by device path, labelled with their description. A stored port is found by its
+// path, as "COMn" (the n-th device, as the serial port reads that name) or as a bare /dev
+// name ("ttyUSB0"); the control list leaves out the device the decode port names.
+PortList DecodeDeviceList(bool showAllPorts, int highPort, const std::vector<SerialDevice>& present,
+                          std::string_view currentPort);
+PortList ControlDeviceList(bool showAllPorts, int highPort, const std::vector<SerialDevice>& present,
+                           std::string_view decodePort, std::string_view currentPort);
 
 // The index of value in a fixed choice list, else of the fallback.
 template <size_t N>
@@ -77,4 +94,8 @@ bool ProxyFieldsEnabled(int choice);
 std::string LatencyText(int milliseconds);
 std::string QuietFrequencyText(double megahertz);
 int GrantFilterLevelValue(std::string_view text, int upDownPosition);
+// The typed backup days limited to 1..365; text that is no number keeps current.
+int BackupDaysValue(std::string_view text, int current);
+// The typed quiet frequency; text that is no decimal number keeps current.
+double QuietFrequencyValue(std::string_view text, double current);
 bool UnidenSpeedEnabled(int scannerType);

@@ -87,3 +87,54 @@ TEST(ConfigChoices, FallbacksBarColoursAndProxy)
     EXPECT_EQ(LatencyText(5), "  5 ms");
     EXPECT_EQ(GrantFilterLevelValue("0", 90), 90);
 }
+
+TEST(PortLists, DevicesFoundByPathComNumberOrDevName)
+{
+    const std::vector<SerialDevice> present = {
+        {"/dev/ttyS0", ""}, {"/dev/ttyUSB0", "usb-FTDI_FT232R-if00"}, {"/dev/ttyUSB1", ""}};
+    const struct
+    {
+        const char* current;
+        int selected;
+    } cases[] = {
+        {"/dev/ttyUSB1", 2}, {"COM2", 1}, {"com3", 2}, {"ttyUSB0", 1}, {"COM4", 0},
+        {"COM", 0},          {"COM2x", 0}, {"/dev/ttyACM0", 0}, {"", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeDeviceList(false, 255, present, c.current).Selected, c.selected) << c.current;
+
+    const PortList decode = DecodeDeviceList(false, 2, present, "COM1");
+    EXPECT_EQ(decode.Names, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0"}));
+    EXPECT_EQ(decode.Labels, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB0 (usb-FTDI_FT232R-if00)"}));
+    EXPECT_TRUE(decode.RescanVisible);
+
+    // "COM2" is the adapter: left out, and the stored control port on it falls back.
+    const PortList control = ControlDeviceList(false, 255, present, "COM2", "/dev/ttyUSB0");
+    EXPECT_EQ(control.Names, (std::vector<std::string>{"/dev/ttyS0", "/dev/ttyUSB1"}));
+    EXPECT_EQ(control.Selected, 0);
+    EXPECT_TRUE(control.ControlAllowed);
+
+    const PortList single = ControlDeviceList(false, 255, {{"/dev/ttyUSB0", ""}}, "/dev/ttyUSB0", "COM2");
+    EXPECT_TRUE(single.Names.empty());
+    EXPECT_EQ(single.Selected, -1);
+    EXPECT_FALSE(single.ControlAllowed);
+
+    const PortList all = ControlDeviceList(true, 4, present, "COM2", "com2");
+    EXPECT_EQ(all.Labels, (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4"}));
+    EXPECT_EQ(all.Selected, 1);
+    EXPECT_FALSE(all.RescanEnabled);
+}
+
+TEST(ConfigChoices, TypedBackupDaysAndQuietFrequency)
+{
+    const struct
+    {
+        const char* text;
+        int days;
+    } cases[] = {{"0", 1}, {"500", 365}, {" 30 ", 30}, {"abc", 7}, {"", 7}, {"-5", 1}, {"99999999999999999999", 7}};
+    for (const auto& c : cases)
+        EXPECT_EQ(BackupDaysValue(c.text, 7), c.days) << c.text;
+    EXPECT_DOUBLE_EQ(QuietFrequencyValue("851.0125", 866.0), 851.0125);
+    EXPECT_DOUBLE_EQ(QuietFrequencyValue("851,5", 866.0), 866.0);
+    EXPECT_EQ(QuietFrequencyText(866.0), "866.00000");
+}
