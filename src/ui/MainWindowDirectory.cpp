@@ -1,18 +1,10 @@
 // The two commands that talk to web servers: the directory import and the update check.
 // Both run their exchanges on a worker thread so the window keeps drawing; every question
 // and notice is asked on the user-interface thread while the worker waits for the answer.
-#include <QButtonGroup>
 #include <QCoreApplication>
-#include <QDesktopServices>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
+#include <QDesktopServices>
 #include <QUrl>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
@@ -20,6 +12,7 @@
 #include <thread>
 
 #include "directory/VersionList.h"
+#include "ui/ImportOptionsDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/net/HttpExchange.h"
 
@@ -115,76 +108,6 @@ private:
     const std::atomic<bool>& m_cancelled;
 };
 
-// "Radio Reference Import Options": a choice stays one line of a radio button and its
-// explanation wraps beside it, so the long texts never widen the dialog.
-class ImportOptionsDialog : public QDialog
-{
-public:
-    explicit ImportOptionsDialog(QWidget* parent) : QDialog(parent)
-    {
-        setWindowTitle(QStringLiteral("Radio Reference Import Options"));
-        setObjectName(QStringLiteral("importOptions"));
-        auto* layout = new QVBoxLayout(this);
-        layout->addWidget(Group(QStringLiteral("Site Name Information"), m_sites,
-                                {"Import only those site names that do not already exist in the Zembrant database.  ",
-                                 "Remove every site name Zembrant knows and import the complete list.",
-                                 "Do not import any site name information."}));
-        layout->addWidget(Group(QStringLiteral("Talkgroup Import Options"), m_talkgroups,
-                                {"Import only talkgroups that do not already exist in the Zembrant database. (Any "
-                                 "talkgroups that exist, even those that have not had an alpha tag entered will be "
-                                 "ignored.",
-                                 "Import new talkgroups, and overwrite talkgroups that have the default alpha tag "
-                                 "(Tower and date).",
-                                 "Import every talkgroup the service lists, overwriting the alpha tags Zembrant has.",
-                                 "Do not import talkgroup information."}));
-        auto* note = new QLabel(QStringLiteral("Only site names are imported: site information files are neither "
-                                               "modified nor created by the import."));
-        note->setWordWrap(true);
-        layout->addWidget(note);
-        auto* buttons = new QDialogButtonBox;
-        m_import = buttons->addButton(QStringLiteral("Import from Web"), QDialogButtonBox::AcceptRole);
-        m_import->setObjectName(QStringLiteral("importFromWeb"));
-        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        layout->addWidget(buttons);
-        for (QButtonGroup* group : {&m_sites, &m_talkgroups})
-            connect(group, &QButtonGroup::idClicked, this, [this] { m_import->setEnabled(CanImport(Options())); });
-        setMinimumWidth(520);
-    }
-
-    IMPORTOPTIONS Options() const
-    {
-        return {static_cast<SiteImport>(m_sites.checkedId()), static_cast<TalkgroupImport>(m_talkgroups.checkedId())};
-    }
-
-private:
-    QGroupBox* Group(const QString& title, QButtonGroup& group, std::initializer_list<const char*> texts)
-    {
-        auto* box = new QGroupBox(title);
-        auto* grid = new QGridLayout(box);
-        int id = 0;
-        for (const char* text : texts) {
-            auto* radio = new QRadioButton;
-            radio->setAccessibleName(QString::fromUtf8(text));
-            radio->setObjectName(title + QStringLiteral(" ") + QString::number(id + 1));
-            auto* label = new QLabel(QString::fromUtf8(text));
-            label->setWordWrap(true);
-            label->setBuddy(radio);
-            grid->addWidget(radio, id, 0, Qt::AlignTop);
-            grid->addWidget(label, id, 1);
-            group.addButton(radio, id++);
-        }
-        grid->setColumnStretch(1, 1);
-        group.button(0)->setChecked(true);
-        return box;
-    }
-
-    QButtonGroup m_sites;
-    QButtonGroup m_talkgroups;
-    QPushButton* m_import = nullptr;
-};
-
 } // namespace
 
 // The window's own side of the import: its status label, its message boxes, the choice.
@@ -237,8 +160,8 @@ void MainWindow::ImportSystemInformation()
     std::optional<IMPORTOPTIONS> options;
     if (askImportOptions)
         options = askImportOptions();
-    else if (ImportOptionsDialog dialog(this); dialog.exec() == QDialog::Accepted)
-        options = dialog.Options();
+    else
+        options = AskImportOptions(this);
     if (!options)
         return;
 

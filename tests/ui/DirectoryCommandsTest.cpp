@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
+#include "ui/ImportOptionsDialog.h"
 #include "ui/MainWindow.h"
 
 namespace {
@@ -221,6 +224,25 @@ private slots:
         QVERIFY2(m_prompter.Told[0].startsWith("Update Check Error: There was an error getting the current version "
                                                "information from the web site.\nThe error message received was:\n\n"),
                  qPrintable(m_prompter.Told[0]));
+    }
+
+    void importOptionsNeedSomethingToImport()
+    {
+        ImportOptionsDialog dialog(nullptr);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QDir().mkpath(ZEMBRANT_SCREENSHOTS);
+        dialog.grab().save(ZEMBRANT_SCREENSHOTS "/ImportOptions.png");
+        auto* import = dialog.findChild<QPushButton*>("importFromWeb");
+        const auto click = [&](const char* name) { QTest::mouseClick(dialog.findChild<QRadioButton*>(name), Qt::LeftButton); };
+        click("Site Name Information 3");
+        QVERIFY(import->isEnabled());
+        click("Talkgroup Import Options 4");
+        QVERIFY(!import->isEnabled());
+        click("Talkgroup Import Options 2");
+        QVERIFY(import->isEnabled());
+        QCOMPARE(dialog.Options().Sites, SiteImport::None);
+        QCOMPARE(dialog.Options().Talkgroups, TalkgroupImport::Default);
     }
 
 private:
