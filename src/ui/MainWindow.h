@@ -16,6 +16,7 @@
 #include "view/RowMenu.h"
 #include "view/WindowRules.h"
 
+class Editors;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -58,6 +59,7 @@ public:
     Controller& Control() { return m_controller; }
     RefreshCycle& Refresh() { return m_refresh; }
     P25Class& Model() { return m_model; }
+    Editors& EditorDialogs() { return *m_editors; }
 
     // The dialogs of the replay; tests replace them.
     std::function<QString()> chooseCaptureFile;
@@ -72,6 +74,7 @@ protected:
 
 private:
     void BuildMenus();
+    std::unique_ptr<Editors> MakeEditors();
     void RefreshDescriptions();
     QWidget* BuildActivityTab();
     QWidget* BuildAffiliationLogTab();
@@ -129,6 +132,7 @@ private:
     bool m_autoSaving = false;
     bool m_closed = false;
     RowMenu m_rowMenu;
+    std::unique_ptr<Editors> m_editors;
 
     QTimer m_refreshTimer;
     QTimer m_oneSecondTimer;
