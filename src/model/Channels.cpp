@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint8_t SourceAssumed = 0;
 constexpr int ChannelNumberMask = 0xFFF;
 
 const std::string ControlUsage = "Control";
@@ -114,6 +113,21 @@ bool P25Class::SetIdentifierTable(int identifier, const IDENTABLE& entry)
         m_channelsChanged = 1;
     }
     return stored;
+}
+
+bool P25Class::SetManualIdentifierTable(int identifier, const IDENTABLE& entry)
+{
+    if (identifier < 0 || identifier >= MaxIdentifierTables)
+        return false;
+    NamedLockGuard guard(Locks::BSOLOCK);
+    if (m_idenTables[identifier].Source == SourceConfirmed)
+        return false;
+    // An emptied table is no table of the user's: it leaves the assumed ones standing.
+    if (entry.Base == 0.0)
+        return SetIdentifierTable(identifier, IDENTABLE{});
+    IDENTABLE manual = entry;
+    manual.Source = SourceManual;
+    return SetIdentifierTable(identifier, manual);
 }
 
 bool P25Class::GetIdentifierTables(IDENTABLE* destination, int max)

@@ -109,6 +109,8 @@ public:
     int GetSiteId() const;
     uint8_t IsSystemInfoChanged() const;
     bool GetSystemInfo(SYSINFO& destination);
+    // The same copy without clearing the changed flag (for the editors).
+    SYSINFO CopySystemInfo() const;
     // The refresh's forms: a single attempt at SYSINFOLOCK, which a system folder load holds
     // for a long time. False while another thread holds it; nothing is cleared then.
     bool TryIsSystemInfoChanged(bool& changed) const;
@@ -174,6 +176,9 @@ public:
     void ResetIdentifierTables();
     // True only when this call stored a different entry.
     bool SetIdentifierTable(int identifier, const IDENTABLE& entry);
+    // The user's table, stored with Source manual; Base 0.0 empties the entry. A table
+    // received on the control channel always wins: a confirmed entry refuses (false).
+    bool SetManualIdentifierTable(int identifier, const IDENTABLE& entry);
     bool GetIdentifierTables(IDENTABLE* destination, int max);
     // The same copy without clearing the changed flag (for the follow step).
     bool CopyIdentifierTables(IDENTABLE* destination, int max) const;

@@ -154,6 +154,10 @@ struct IDENTABLE
     bool operator==(const IDENTABLE&) const = default;
 };
 
+constexpr uint8_t SourceAssumed = 0;
+constexpr uint8_t SourceManual = 1;
+constexpr uint8_t SourceConfirmed = 2;
+
 // Usage letters of a channel: everything ever seen on it while this site was monitored.
 enum ChannelUsageFlag : uint32_t {
     UsageControl = 0x01,   // c

@@ -261,6 +261,12 @@ bool P25Class::GetSystemInfo(SYSINFO& destination)
     return true;
 }
 
+SYSINFO P25Class::CopySystemInfo() const
+{
+    NamedLockGuard guard(Locks::SYSINFOLOCK);
+    return m_sysInfo;
+}
+
 std::string P25Class::ServiceClassText(uint8_t bits)
 {
     static const char* const names[8] = {"Composite control channel",

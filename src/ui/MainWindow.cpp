@@ -22,6 +22,7 @@
 #include <array>
 
 #include "ui/ConfigDialog.h"
+#include "ui/Editors.h"
 #include "ui/ListModels.h"
 #include "ui/RateChart.h"
 #include "view/ListSorting.h"
@@ -262,11 +263,11 @@ void MainWindow::BuildMenus()
     for (const auto& [item, page] : configPages)
         edit->addAction(QString::fromUtf8(item), this, [this, page] { ConfigDialog::Of(*this).Open(page); });
     QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
-    for (const char* item : {"Edit &System Information", "Edit &TalkGroup Information",
-                             "Edit &Radio ID Information"})
-        system->addAction(QString::fromUtf8(item))->setEnabled(false);
+    m_editors = MakeEditors();
+    m_editors->AddSystemMenu(system);
     m_importAction = system->addAction(QStringLiteral("&Import System Information from Radio Reference"), this,
                                        &MainWindow::ImportSystemInformation);
+    m_editors->AddTablesItem(system);
 
     QMenu* decode = menuBar()->addMenu(QStringLiteral("&Decode"));
     m_readRadio = decode->addAction(QStringLiteral("&Read Data From Radio"), this, [this] {
@@ -289,8 +290,27 @@ void MainWindow::BuildMenus()
 
     m_rowMenuWidget = new QMenu(this);
     m_rowMenuWidget->setObjectName(QStringLiteral("rowMenu"));
-    m_rowMenuWidget->addAction(QStringLiteral("Edit TalkGroups"))->setEnabled(false);
-    m_rowMenuWidget->addAction(QStringLiteral("Edit Radio IDs"))->setEnabled(false);
+    m_rowMenuWidget->addAction(QStringLiteral("Edit TalkGroups"), this,
+                               [this] { m_editors->EditTalkgroup(Q(m_rowMenu.TalkgroupField)); });
+    m_rowMenuWidget->addAction(QStringLiteral("Edit Radio IDs"), this,
+                               [this] { m_editors->EditRadio(Q(m_rowMenu.RadioField)); });
+}
+
+std::unique_ptr<Editors> MainWindow::MakeEditors()
+{
+    return std::make_unique<Editors>(this, EditorHost{m_model, m_config, m_colours, m_prompter,
+                                                      [this] {
+                                                          m_controller.SetSettings(m_config, m_extra);
+                                                          std::string errors;
+                                                          m_controller.SaveSettings(errors);
+                                                          Report(errors);
+                                                      },
+                                                      [this] {
+                                                          std::string errors;
+                                                          m_controller.SaveSystemInformation(errors);
+                                                          Report(errors);
+                                                      },
+                                                      [this] { RefreshDescriptions(); }});
 }
 
 static void OddEven(ListView* view, const CONFIG& config)

@@ -20,6 +20,7 @@
 #include "view/RowMenu.h"
 #include "view/WindowRules.h"
 
+class Editors;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -65,6 +66,7 @@ public:
     Controller& Control() { return m_controller; }
     RefreshCycle& Refresh() { return m_refresh; }
     P25Class& Model() { return m_model; }
+    Editors& EditorDialogs() { return *m_editors; }
 
     // The dialogs of the replay; tests replace them.
     std::function<QString()> chooseCaptureFile;
@@ -88,6 +90,7 @@ protected:
 
 private:
     void BuildMenus();
+    std::unique_ptr<Editors> MakeEditors();
     void RefreshDescriptions();
     QWidget* BuildActivityTab();
     QWidget* BuildAffiliationLogTab();
@@ -156,6 +159,7 @@ private:
     bool m_autoSaving = false;
     bool m_closed = false;
     RowMenu m_rowMenu;
+    std::unique_ptr<Editors> m_editors;
 
     static constexpr int DrawIntervalMs = 40;
     bool m_deferDrawing = false;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "directory/VersionList.h"
+#include "ui/Editors.h"
 #include "ui/ImportOptionsDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/net/HttpExchange.h"
@@ -254,6 +255,9 @@ void MainWindow::DirectoryWorkEnded(const std::function<void()>& finish)
 void MainWindow::InitDirectoryCommands()
 {
     m_importUi = std::make_unique<ImportUi>(*this);
+    chooseSystem = [this](const std::vector<TrsListDef>& systems) {
+        return ChooseSystem(this, systems, m_config).value_or(-1);
+    };
     openPage = [](const std::string& address) {
         if (!address.empty())
             QDesktopServices::openUrl(QUrl(Q(address)));

@@ -5,12 +5,20 @@
 
 #include "model/P25Class.h"
 #include "platform/Text.h"
+#include "platform/TextFormat.h"
 #include "view/FieldNumbers.h"
 
 namespace {
 
 constexpr long MaxTalkgroup = 65535;
 constexpr int MaxPriority = 99;
+
+// Wide enough for every band a P25 system uses, narrow enough to catch a value typed in kHz.
+constexpr double MaxBase = 10000.0;
+constexpr double MaxSpacing = 1.0;
+constexpr double MaxOffset = 1000.0;
+constexpr double MaxBandwidth = 1.0;
+constexpr long MaxSlots = 6;
 
 }
 
@@ -113,4 +121,56 @@ void ApplyRadioEdit(P25Class& model, int radio, const RadioEdit& edit, const Col
     model.SetRadio(radio, edit.Description, 0);
     const ColorPair stored = StoredColors(edit.Colors, defaults);
     model.SetRadioColors(radio, stored.Text, stored.Background);
+}
+
+std::vector<std::string> IdentifierTableRow(int identifier, const IDENTABLE& table)
+{
+    if (table.Base == 0.0)
+        return {Format("%02d", identifier), "", "", "", "", "", ""};
+    static const char* const sources[] = {"Assumed", "Manual", "Confirmed"};
+    return {Format("%02d", identifier),        Format("%3.05f", table.Base),     Format("%3.05f", table.Spacing),
+            Format("%3.05f", table.Bandwidth), Format("%d", table.Slots),        Format("%3.05f", table.TxOffset),
+            table.Source <= SourceConfirmed ? sources[table.Source] : sources[SourceAssumed]};
+}
+
+bool CanEditIdentifierTable(const IDENTABLE& table)
+{
+    return table.Source != SourceConfirmed;
+}
+
+IdentifierTableFields TableFields(const IDENTABLE& table)
+{
+    if (table.Base == 0.0)
+        return {"", "", "", "", "1"};
+    return {Format("%.6f", table.Base), Format("%.6f", table.Spacing), Format("%.6f", table.TxOffset),
+            Format("%.6f", table.Bandwidth), Format("%d", std::max<int>(table.Slots, 1))};
+}
+
+std::optional<IDENTABLE> ReadTableFields(const IdentifierTableFields& fields)
+{
+    const auto base = ParseDecimalFraction(fields.Base);
+    const auto spacing = ParseDecimalFraction(fields.Spacing);
+    const auto offset = ParseDecimalFraction(Trimmed(fields.Offset).empty() ? "0" : fields.Offset);
+    const auto bandwidth = ParseDecimalFraction(Trimmed(fields.Bandwidth).empty() ? "0" : fields.Bandwidth);
+    const auto slots = ParseDecimal(fields.Slots);
+    if (!base || !spacing || !offset || !bandwidth || !slots)
+        return std::nullopt;
+    if (!(*base > 0.0 && *base < MaxBase) || !(*spacing > 0.0 && *spacing <= MaxSpacing)
+        || !(*offset > -MaxOffset && *offset < MaxOffset) || !(*bandwidth >= 0.0 && *bandwidth <= MaxBandwidth)
+        || *slots < 1 || *slots > MaxSlots)
+        return std::nullopt;
+    return IDENTABLE{*base, *offset, *spacing, *bandwidth, SourceManual, static_cast<uint8_t>(*slots)};
+}
+
+bool ApplyIdentifierTables(P25Class& model, const IdentifierTables& before, const IdentifierTables& edited)
+{
+    for (int i = 0; i < MaxIdentifierTables; ++i)
+        if (edited[i] != before[i])
+            model.SetManualIdentifierTable(i, edited[i]);
+    IdentifierTables now{};
+    model.CopyIdentifierTables(now.data(), MaxIdentifierTables);
+    for (int i = 0; i < MaxIdentifierTables; ++i)
+        if (edited[i] != before[i] && now[i].Source == SourceConfirmed)
+            return false;
+    return true;
 }

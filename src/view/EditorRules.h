@@ -1,10 +1,13 @@
 #pragma once
+#include <array>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "model/P25Class.h"
 
 #include "view/RowColours.h"
-
-class P25Class;
 
 // The talkgroup and radio ID editors' rules: what their number fields accept, what they
 // load and what "Apply" stores.
@@ -76,3 +79,30 @@ AddRangeResult ReadAddRange(std::string_view lowText, std::string_view highText)
 // "Apply": stores the edit (last seen 0, so the ID is added when unknown and stamped now).
 void ApplyTalkgroupEdit(P25Class& model, int talkgroup, const TalkgroupEdit& edit, const ColorPair& defaults);
 void ApplyRadioEdit(P25Class& model, int radio, const RadioEdit& edit, const ColorPair& defaults);
+
+// The identifier table editor. The user may enter a table for a site whose control channel
+// does not announce all it uses; the site's own table replaces it when it comes.
+using IdentifierTables = std::array<IDENTABLE, MaxIdentifierTables>;
+
+// The list row of a table: "Table", "Base", "Spacing", "Bandwidth", "Slots", "Offset",
+// "Status"; an empty table shows only its number.
+std::vector<std::string> IdentifierTableRow(int identifier, const IDENTABLE& table);
+// A table received on the control channel is not the user's to change.
+bool CanEditIdentifierTable(const IDENTABLE& table);
+
+// One table's fields as typed: frequencies in MHz.
+struct IdentifierTableFields
+{
+    std::string Base;
+    std::string Spacing;
+    std::string Offset;
+    std::string Bandwidth;
+    std::string Slots;
+};
+
+IdentifierTableFields TableFields(const IDENTABLE& table);
+// The manual table the fields describe; none while any field is out of its range.
+std::optional<IDENTABLE> ReadTableFields(const IdentifierTableFields& fields);
+// "Done": stores every table the user changed; false when the site's own table came first
+// for any of them.
+bool ApplyIdentifierTables(P25Class& model, const IdentifierTables& before, const IdentifierTables& edited);

@@ -135,6 +135,31 @@ TEST_F(ChannelsTest, FirstStoredTableClearsAssumedOnesAndRecomputesChannels)
     EXPECT_DOUBLE_EQ(model.ChannelFrequency(0x3004), 0.0);
 }
 
+TEST_F(ChannelsTest, ManualTableStandsInUntilTheSiteSendsItsOwn)
+{
+    model.GroupVoiceGrant(0x3010, 0, "", 1001, 100);
+    EXPECT_TRUE(model.SetManualIdentifierTable(3, Table(450.0, 5.0, 0.0125, 1, SourceAssumed)));
+    EXPECT_DOUBLE_EQ(Row(0x3010).Frequency, 450.2);
+    EXPECT_DOUBLE_EQ(model.ChannelFrequency(0x0000), 0.0);
+    IDENTABLE tables[MaxIdentifierTables];
+    model.GetIdentifierTables(tables, MaxIdentifierTables);
+    EXPECT_EQ(tables[3].Source, SourceManual);
+
+    // The site's own table replaces it, and the user cannot take it back.
+    EXPECT_TRUE(model.SetIdentifierTable(3, Table(451.0, 5.0, 0.0125, 1, SourceConfirmed)));
+    EXPECT_DOUBLE_EQ(Row(0x3010).Frequency, 451.2);
+    EXPECT_FALSE(model.SetManualIdentifierTable(3, Table(450.0, 5.0, 0.0125, 1, SourceManual)));
+    EXPECT_FALSE(model.SetManualIdentifierTable(3, IDENTABLE{}));
+    EXPECT_DOUBLE_EQ(model.ChannelFrequency(0x3010), 451.2);
+
+    // Emptying an assumed table leaves the other assumed one standing.
+    model.SetSystemAndSite(0x124, 1, 0x70, 3);
+    EXPECT_TRUE(model.SetManualIdentifierTable(0, IDENTABLE{}));
+    EXPECT_DOUBLE_EQ(model.ChannelFrequency(0x0000), 0.0);
+    EXPECT_DOUBLE_EQ(model.ChannelFrequency(0x1002), 762.01875);
+    EXPECT_FALSE(model.SetManualIdentifierTable(16, Table(450.0, 5.0, 0.0125, 1, SourceManual)));
+}
+
 TEST_F(ChannelsTest, ExplicitInputChannelIsKeptUntilAnotherIsGiven)
 {
     model.GroupVoiceGrant(0x0000, 0x1002, "", 1001, 100);

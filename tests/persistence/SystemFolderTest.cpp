@@ -761,6 +761,20 @@ TEST_F(SystemFolderTest, AssumedTablesComeBackBothAfterASave)
     EXPECT_EQ(tables[1].Base, 762.00625);
 }
 
+TEST_F(SystemFolderTest, ManualTableIsLoadedWithTheSystemUntilTheSiteSendsItsOwn)
+{
+    model.SetSystemAndSite(SysId, 1, ServiceClass, 3);
+    const IDENTABLE manual{452.5, 5.0, 0.0125, 0.0125, SourceManual, 1};
+    ASSERT_TRUE(model.SetManualIdentifierTable(4, manual));
+    ASSERT_TRUE(Save());
+
+    auto loaded = Reload(false, 2, 9);
+    EXPECT_EQ(Tables(*loaded)[4], manual);
+    EXPECT_DOUBLE_EQ(loaded->ChannelFrequency(0x4008), 452.6);
+    loaded->SetIdentifierTable(4, IDENTABLE{453.0, 5.0, 0.0125, 0.0125, SourceConfirmed, 1});
+    EXPECT_DOUBLE_EQ(loaded->ChannelFrequency(0x4008), 453.1);
+}
+
 TEST_F(SystemFolderTest, TimesBeyondAnyCalendarAreLimitedOnLoad)
 {
     WriteText(Folder() + "TalkGroups.txt", "FileVersion:7\r\n"

@@ -111,3 +111,60 @@ TEST(ReadAddRange, LowMayNotExceedHigh)
     EXPECT_EQ(reversed.Text, "The low value may not be higher than the high value");
     EXPECT_EQ(ReadAddRange("", "100").Text, "");
 }
+
+TEST(IdentifierTableEditor, RowsShowEveryStatusAndEmptyTablesOnlyTheirNumber)
+{
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(IdentifierTableRow(3, IDENTABLE{}), (Row{"03", "", "", "", "", "", ""}));
+    EXPECT_EQ(IdentifierTableRow(0, IDENTABLE{851.00625, -45.0, 0.00625, 0.0125, SourceAssumed, 1}),
+              (Row{"00", "851.00625", "0.00625", "0.01250", "1", "-45.00000", "Assumed"}));
+    EXPECT_EQ(IdentifierTableRow(12, IDENTABLE{769.00625, 30.0, 0.0125, 0.0125, SourceManual, 2})[6], "Manual");
+    EXPECT_EQ(IdentifierTableRow(12, IDENTABLE{769.00625, 30.0, 0.0125, 0.0125, SourceConfirmed, 2})[6], "Confirmed");
+    EXPECT_EQ(IdentifierTableRow(12, IDENTABLE{769.00625, 30.0, 0.0125, 0.0125, 9, 2})[6], "Assumed");
+}
+
+TEST(IdentifierTableEditor, FieldsOutsideTheirRangesGiveNoTable)
+{
+    const IdentifierTableFields good{"851.00625", "0.00625", "-45", "0.0125", "1"};
+    EXPECT_EQ(ReadTableFields(good), (IDENTABLE{851.00625, -45.0, 0.00625, 0.0125, SourceManual, 1}));
+    EXPECT_EQ(ReadTableFields(TableFields(*ReadTableFields(good))), ReadTableFields(good));
+    EXPECT_EQ(ReadTableFields({"769", "0.0125", "", "", "2"}), (IDENTABLE{769.0, 0.0, 0.0125, 0.0, SourceManual, 2}));
+    const IdentifierTableFields bad[] = {
+        {"", "0.00625", "0", "0", "1"},          {"0", "0.00625", "0", "0", "1"},
+        {"851,5", "0.00625", "0", "0", "1"},     {"12500", "0.00625", "0", "0", "1"},
+        {"851", "6.25", "0", "0", "1"},          {"851", "0", "0", "0", "1"},
+        {"851", "0.00625", "x", "0", "1"},       {"851", "0.00625", "-1000", "0", "1"},
+        {"851", "0.00625", "0", "12.5", "1"},    {"851", "0.00625", "0", "0", "0"},
+        {"851", "0.00625", "0", "0", "7"},       {"851", "0.00625", "0", "0", ""},
+    };
+    for (const auto& fields : bad)
+        EXPECT_FALSE(ReadTableFields(fields)) << fields.Base << " " << fields.Spacing << " " << fields.Offset << " "
+                                              << fields.Bandwidth << " " << fields.Slots;
+    EXPECT_EQ(TableFields(IDENTABLE{}).Slots, "1");
+}
+
+TEST(IdentifierTableEditor, DoneStoresOnlyChangedTablesAndLosesToTheSite)
+{
+    P25Class model;
+    model.SetSystemAndSite(0x123, 1, 0x70, 2);
+    IdentifierTables before{};
+    model.CopyIdentifierTables(before.data(), MaxIdentifierTables);
+    IdentifierTables edited = before;
+    edited[4] = *ReadTableFields({"452.5", "0.0125", "5", "0.0125", "1"});
+    EXPECT_TRUE(ApplyIdentifierTables(model, before, edited));
+    IdentifierTables now{};
+    model.CopyIdentifierTables(now.data(), MaxIdentifierTables);
+    EXPECT_EQ(now[4], edited[4]);
+    EXPECT_EQ(now[0].Base, 0.0); // a stored table ends the assumed ones
+
+    // The site sends table 4 while the editor is open: its table stays.
+    before = now;
+    edited = now;
+    edited[4].Base = 453.0;
+    const IDENTABLE received{454.0, 5.0, 0.0125, 0.0125, SourceConfirmed, 1};
+    model.SetIdentifierTable(4, received);
+    EXPECT_FALSE(ApplyIdentifierTables(model, before, edited));
+    EXPECT_FALSE(CanEditIdentifierTable(received));
+    model.CopyIdentifierTables(now.data(), MaxIdentifierTables);
+    EXPECT_EQ(now[4], received);
+}
