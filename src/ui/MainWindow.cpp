@@ -124,7 +124,7 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
         {"unknownPackets", {110, 30, 170}},
         {"packetDump", {110, 170}},
         {"patchLog", {110}},
-        {"adjacentSites", {50, 40, 55, 65, 140}},
+        {"adjacentSites", {95, 40, 55, 65, 140}},
         {"identifierTables", {25, 20, 65, 55, 60, 55}},
     };
     for (const auto& [name, columns] : widths)
