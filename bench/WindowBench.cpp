@@ -80,6 +80,8 @@ int main(int argc, char** argv)
     commandLine.DefaultDataFolder = false;
     QuietPrompter prompter;
     MainWindow window(commandLine, prompter);
+    if (qEnvironmentVariableIsSet("BENCH_NORMAL"))
+        window.Control().ReplayAtLowPriority = false;
     window.resize(1200, 780);
     window.show();
     auto* tabs = window.findChild<QTabWidget*>();

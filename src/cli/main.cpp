@@ -73,7 +73,7 @@ public:
     explicit Run(const CliOptions& options)
         : m_options(options), m_controller(), m_model(m_controller.Model()), m_refresh(m_controller.Refresh())
     {
-        m_controller.ReplayAtIdlePriority = false;
+        m_controller.ReplayAtLowPriority = false;
         m_controller.onSaveError = [this](const std::string& error) { ReportOnce(error); };
     }
 

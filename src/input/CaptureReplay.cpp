@@ -391,8 +391,8 @@ void CaptureReplay::Execute(std::stop_token stop)
 {
     if (!m_parser)
         return;
-    // Started from this thread, the processing thread inherits its priority: idle when
-    // the front end starts the replay at idle priority.
+    // Started from this thread, the processing thread inherits its priority: lowered when
+    // the front end starts the replay so.
     m_processor.Start(false);
     const bool countsBlocks = m_counters != nullptr && m_parser->Kind() == CaptureKind::Bcd396xtDump;
     uint8_t block[TsbkSize];

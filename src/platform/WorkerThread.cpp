@@ -1,20 +1,27 @@
 #include "platform/WorkerThread.h"
 
+#include <algorithm>
+
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+constexpr int LoweredBy = 10;
+}
 
 WorkerThread::~WorkerThread()
 {
     Stop();
 }
 
-void WorkerThread::Start(bool idlePriority)
+void WorkerThread::Start(WorkerPriority priority)
 {
     Stop();
     m_running = true;
-    m_thread = std::jthread([this, idlePriority](std::stop_token stop) {
-        if (idlePriority)
-            SetCurrentThreadIdle();
+    m_thread = std::jthread([this, priority](std::stop_token stop) {
+        SetCurrentThreadPriority(priority);
         Execute(stop);
         m_running = false;
         if (onEnded)
@@ -38,11 +45,19 @@ void WorkerThread::Stop()
     }
 }
 
-void SetCurrentThreadIdle()
+void SetCurrentThreadPriority(WorkerPriority priority)
 {
-#ifdef SCHED_IDLE
-    sched_param param{};
-    param.sched_priority = 0;
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+    if (priority == WorkerPriority::Lowered) {
+#ifdef __linux__
+        // Linux keeps the nice value per thread; lowered from wherever the program runs.
+        const auto self = static_cast<id_t>(gettid());
+        setpriority(PRIO_PROCESS, self, std::min(getpriority(PRIO_PROCESS, self) + LoweredBy, 19));
 #endif
+    } else if (priority == WorkerPriority::Idle) {
+#ifdef SCHED_IDLE
+        sched_param param{};
+        param.sched_priority = 0;
+        pthread_setschedparam(pthread_self(), SCHED_IDLE, &param);
+#endif
+    }
 }

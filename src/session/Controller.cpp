@@ -228,7 +228,7 @@ bool Controller::ReplayStart(CaptureKind kind)
     if (Config().AutoSaveEnabled)
         m_lastSystemSave = m_model.Now();
     m_autoSaveTimerOn = true;
-    m_replay->Start(ReplayAtIdlePriority);
+    m_replay->Start(ReplayAtLowPriority ? WorkerPriority::Lowered : WorkerPriority::Normal);
     return true;
 }
 

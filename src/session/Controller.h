@@ -172,9 +172,10 @@ public:
     // the live clock. The front end then shows ControllerTexts::ReplayDone. False (and
     // nothing done) while the replay still runs.
     bool ReplayFinish();
-    // The replay's threads run at idle priority, as the window runs them; the CLI, alone
-    // on its machine, runs them at normal priority.
-    bool ReplayAtIdlePriority = true;
+    // The replay's threads yield to the window (a lowered priority, not idle: a replay
+    // is busy all the time and holds locks the window waits for); the CLI, alone on its
+    // machine, runs them at normal priority.
+    bool ReplayAtLowPriority = true;
     // A log save that failed while the replay's processing thread saved a filling list
     // (processing thread).
     std::function<void(const std::string& error)> onSaveError;
