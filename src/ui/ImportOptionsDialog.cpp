@@ -46,6 +46,7 @@ ImportOptionsDialog::ImportOptionsDialog(QWidget* parent) : QDialog(parent)
                                            "modified nor created by the import."));
     note->setWordWrap(true);
     layout->addWidget(note);
+    layout->addStretch(1);
     auto* buttons = new QDialogButtonBox;
     m_import = buttons->addButton(QStringLiteral("Import from Web"), QDialogButtonBox::AcceptRole);
     m_import->setObjectName(QStringLiteral("importFromWeb"));
