@@ -288,7 +288,11 @@ TEST(Controller, CloseEndsARunningReplay)
     for (const auto& block : {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()})
         writer << CaptureWriter::Line(CaptureKind::ZembrantDump, block) << "\r\n";
     writer.flush();
-    ASSERT_TRUE(RefreshUntil(controller, [&] { return !controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty(); }));
+    // The replay's processing thread adds rows under the refresh mutex, as the window reads them.
+    ASSERT_TRUE(RefreshUntil(controller, [&] {
+        std::lock_guard guard(controller.Refresh().Mutex());
+        return !controller.Refresh().Logs.List(LogKind::GrantTrace).Rows().empty();
+    }));
 
     std::string errors;
     controller.CloseBegin(errors);
