@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <iostream>
 
-#include <QCoreApplication>
-
 #include "cli/CliConfig.h"
 #include "directory/DirectorySettings.h"
 #include "model/P25Class.h"
@@ -99,11 +97,7 @@ void KeepSystemIdentity(P25Class& model, const std::string& folder)
 
 int RunImport(const CliOptions& options)
 {
-    // Qt Network needs the application object; nothing of it is shown.
-    static char name[] = "zembrant-cli";
-    static char* argv[] = {name, nullptr};
-    static int argc = 1;
-    const QCoreApplication application(argc, argv);
+    const NetworkApplication network;
 
     CONFIG config;
     EXTRASETTINGS extra;

@@ -124,6 +124,22 @@ TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& se
     return t;
 }
 
+struct NetworkApplication::Application
+{
+    int argc = 1;
+    char name[13] = "zembrant-cli";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication application{argc, argv};
+};
+
+NetworkApplication::NetworkApplication()
+{
+    if (QCoreApplication::instance() == nullptr)
+        m_application = std::make_unique<Application>();
+}
+
+NetworkApplication::~NetworkApplication() = default;
+
 HttpExchange::HttpExchange(TRANSPORTSETTINGS settings) : m_settings(std::move(settings)) {}
 
 bool HttpExchange::Post(const std::string& soapAction, const std::string& body, HttpAnswer& answer,

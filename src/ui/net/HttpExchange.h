@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "directory/DirectoryClient.h"
@@ -36,6 +37,21 @@ TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& se
 // The update check's: the same proxy and CA file, its own user agent (UpdateUserAgent), no
 // endpoint (Get takes the version list's address) and the default time-out.
 TRANSPORTSETTINGS UpdateTransport(const CONFIG& config, const DIRECTORYSETTINGS& settings, std::string userAgent);
+
+// The application object Qt Network needs, for a program without one (zembrant-cli):
+// created for the scope's life unless one exists. Nothing of it is shown.
+class NetworkApplication
+{
+public:
+    NetworkApplication();
+    ~NetworkApplication();
+    NetworkApplication(const NetworkApplication&) = delete;
+    NetworkApplication& operator=(const NetworkApplication&) = delete;
+
+private:
+    struct Application;
+    std::unique_ptr<Application> m_application;
+};
 
 // HTTP with Qt Network, one blocking exchange at a time. Each call runs its own network
 // manager and event loop on the calling thread, so it works from the window's worker
