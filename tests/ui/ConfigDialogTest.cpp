@@ -26,13 +26,6 @@
 
 namespace {
 
-class SilentPrompter : public Prompter
-{
-public:
-    bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-    void Tell(QWidget*, const QString&, const QString&) override {}
-};
-
 } // namespace
 
 class ConfigDialogTest : public QObject
@@ -314,7 +307,7 @@ private slots:
 
 private:
     QTemporaryDir m_folder;
-    SilentPrompter m_prompter;
+    ScriptedPrompter m_prompter;
     std::unique_ptr<MainWindow> m_window;
 };
 

@@ -11,23 +11,11 @@
 
 #include <memory>
 
+#include "TestWindow.h"
 #include "ui/ImportOptionsDialog.h"
 #include "ui/MainWindow.h"
 
 namespace {
-
-class ScriptedPrompter : public Prompter
-{
-public:
-    bool Ask(QWidget*, const QString& title, const QString& text) override
-    {
-        Told.append(title + ": " + text);
-        return Yes;
-    }
-    void Tell(QWidget*, const QString& title, const QString& text) override { Told.append(title + ": " + text); }
-    bool Yes = true;
-    QStringList Told;
-};
 
 QByteArray Envelope(const QByteArray& operation, const QByteArray& items)
 {
@@ -88,11 +76,11 @@ private slots:
         QVERIFY(sim.waitForReadyRead(10000));
         const QByteArray port = sim.readLine().trimmed();
         QTemporaryDir folder;
-        Write(folder.filePath("Zembrant.ini"),
-              "[Communications]\nPort=" + port + "\nScannerType=1\n[AutoSave]\nDataSaveOnExit=Yes\n" +
-                  "[RRWebService]\nEnabled=Yes\nUserName=scanner\nPassword=str\nEndpoint=http://127.0.0.1:" + m_port +
-                  "/soap2/index.php\n[Proxy]\nType=2\n");
-        std::unique_ptr<MainWindow> window = Open(folder, 1);
+        const QByteArray ini =
+            QByteArray() + "[Communications]\nPort=" + port + "\nScannerType=1\n[AutoSave]\nDataSaveOnExit=Yes\n" +
+            "[RRWebService]\nEnabled=Yes\nUserName=scanner\nPassword=str\nEndpoint=http://127.0.0.1:" + m_port +
+            "/soap2/index.php\n[Proxy]\nType=2\n";
+        std::unique_ptr<MainWindow> window = Open(folder, ini, 1);
         auto* sysId = window->findChild<QLabel*>("SysID:");
         QTRY_VERIFY_WITH_TIMEOUT(window->DecodeActive() && !sysId->text().isEmpty() && sysId->text() != "000", 60000);
         const int rfss = window->Model().GetRfssId();
@@ -131,9 +119,9 @@ private slots:
         sim.waitForFinished(5000);
         const QStringList saved = QDir(folder.path()).entryList({"System*"}, QDir::Dirs);
         QCOMPARE(saved.size(), 1);
-        QFile ini(folder.filePath(saved[0] + "/System.ini"));
-        QVERIFY(ini.open(QIODevice::ReadOnly));
-        QVERIFY(ini.readAll().contains("Description=County"));
+        QFile system(folder.filePath(saved[0] + "/System.ini"));
+        QVERIFY(system.open(QIODevice::ReadOnly));
+        QVERIFY(system.readAll().contains("Description=County"));
         QFile talkgroups(folder.filePath(saved[0] + "/TalkGroups.txt"));
         QVERIFY(talkgroups.open(QIODevice::ReadOnly));
         QVERIFY(talkgroups.readAll().contains("64001,50,\"Fire\""));
@@ -145,10 +133,10 @@ private slots:
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         QTemporaryDir folder;
-        Write(folder.filePath("Zembrant.ini"),
-              "[RRWebService]\nEnabled=Yes\nUserName=scanner\nPassword=str\nEndpoint=http://127.0.0.1:" +
-                  QByteArray::number(silent.serverPort()) + "/\n[Proxy]\nType=2\n");
-        std::unique_ptr<MainWindow> window = Open(folder, 0);
+        const QByteArray ini =
+            QByteArray() + "[RRWebService]\nEnabled=Yes\nUserName=scanner\nPassword=str\nEndpoint=http://127.0.0.1:" +
+            QByteArray::number(silent.serverPort()) + "/\n[Proxy]\nType=2\n";
+        std::unique_ptr<MainWindow> window = Open(folder, ini);
         window->StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
         // The import needs a decode in progress: ask while the replay is still running.
         QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QLabel*>("SysID:")->text().size() == 3 &&
@@ -195,13 +183,15 @@ private slots:
         if (!status.isEmpty())
             Write(m_answers.filePath(".status"), status);
         QTemporaryDir folder;
-        Write(folder.filePath("Zembrant.ini"), "[Update]\nVersionListUrl=http://127.0.0.1:" + m_port +
-                                                   "/CurrentVersions.txt\nDownloadPage=https://example.org/get\n"
-                                                   "[Proxy]\nType=2\n");
-        std::unique_ptr<MainWindow> window = Open(folder, 0);
+        const QByteArray ini =
+            QByteArray() + "[Update]\nVersionListUrl=http://127.0.0.1:" + m_port +
+            "/CurrentVersions.txt\nDownloadPage=https://example.org/get\n"
+            "[Proxy]\nType=2\n";
+        std::unique_ptr<MainWindow> window = Open(folder, ini);
         std::string opened;
         window->openPage = [&](const std::string& page) { opened = page; };
         m_prompter.Told.clear();
+        m_prompter.Answers = {true};
         window->CheckForUpdates();
         QTRY_VERIFY_WITH_TIMEOUT(!window->DirectoryBusy(), 10000);
         QCOMPARE(m_prompter.Told, QStringList{told});
@@ -215,8 +205,8 @@ private slots:
         const QByteArray port = QByteArray::number(closed.serverPort());
         closed.close();
         QTemporaryDir folder;
-        Write(folder.filePath("Zembrant.ini"), "[Update]\nVersionListUrl=http://127.0.0.1:" + port + "/v.txt\n");
-        std::unique_ptr<MainWindow> window = Open(folder, 0);
+        const QByteArray ini = "[Update]\nVersionListUrl=http://127.0.0.1:" + port + "/v.txt\n";
+        std::unique_ptr<MainWindow> window = Open(folder, ini);
         m_prompter.Told.clear();
         window->CheckForUpdates();
         QTRY_VERIFY_WITH_TIMEOUT(!window->DirectoryBusy(), 10000);
@@ -246,12 +236,9 @@ private slots:
     }
 
 private:
-    std::unique_ptr<MainWindow> Open(const QTemporaryDir& folder, int decodeClicks)
+    std::unique_ptr<MainWindow> Open(const QTemporaryDir& folder, const QByteArray& ini, int decodeClicks = 0)
     {
-        CommandLine commandLine;
-        commandLine.DataFolder = folder.path().toStdString() + "/";
-        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
-        commandLine.DefaultDataFolder = false;
+        CommandLine commandLine = TestCommandLine(folder.path(), ini);
         commandLine.DecodeClicks = decodeClicks;
         auto window = std::make_unique<MainWindow>(commandLine, m_prompter);
         window->show();

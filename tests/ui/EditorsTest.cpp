@@ -16,24 +16,12 @@
 #include <functional>
 #include <memory>
 
+#include "TestWindow.h"
 #include "ui/Editors.h"
 #include "ui/IdTableEditor.h"
 #include "ui/MainWindow.h"
 
 namespace {
-
-class ScriptedPrompter : public Prompter
-{
-public:
-    bool Ask(QWidget*, const QString& title, const QString& text) override
-    {
-        Told.append(title + ": " + text);
-        return false;
-    }
-    void Tell(QWidget*, const QString& title, const QString& text) override { Told.append(title + ": " + text); }
-
-    QStringList Told;
-};
 
 constexpr int SysId = 0x1A4;
 const QString NotIdentified =
@@ -98,11 +86,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        CommandLine commandLine;
-        commandLine.DataFolder = m_folder.path().toStdString() + "/";
-        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
-        commandLine.DefaultDataFolder = false;
-        m_window = std::make_unique<MainWindow>(commandLine, m_prompter);
+        m_window = std::make_unique<MainWindow>(TestCommandLine(m_folder.path(), {}), m_prompter);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_defaults = {m_window->Config().DefaultText, m_window->Config().DefaultBackground};

@@ -17,28 +17,12 @@
 #include <deque>
 #include <memory>
 
+#include "TestWindow.h"
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
 #include "ui/RateChart.h"
 
 namespace {
-
-class ScriptedPrompter : public Prompter
-{
-public:
-    bool Ask(QWidget*, const QString& title, const QString& text) override
-    {
-        Told.append(title + ": " + text);
-        const bool yes = !Answers.empty() && Answers.front();
-        if (!Answers.empty())
-            Answers.pop_front();
-        return yes;
-    }
-    void Tell(QWidget*, const QString& title, const QString& text) override { Told.append(title + ": " + text); }
-
-    std::deque<bool> Answers;
-    QStringList Told;
-};
 
 // Every tab shown, and the lists under the activity list too.
 constexpr char AllTabsShown[] = "[Activity]\nShowGrantLog=Yes\nShowPatchList=Yes\n[OtherInfo]\nVisible=Yes\n"
@@ -60,15 +44,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        QFile ini(m_folder.filePath("Zembrant.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(AllTabsShown);
-        ini.close();
-        CommandLine commandLine;
-        commandLine.DataFolder = m_folder.path().toStdString() + "/";
-        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
-        commandLine.DefaultDataFolder = false;
-        m_window = std::make_unique<MainWindow>(commandLine, m_prompter);
+        m_window = std::make_unique<MainWindow>(TestCommandLine(m_folder.path(), AllTabsShown), m_prompter);
         m_window->resize(1100, 760);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -261,17 +237,11 @@ private slots:
         QVERIFY(sim.waitForReadyRead(10000));
         const QByteArray port = sim.readLine().trimmed();
         QTemporaryDir folder;
-        QFile ini(folder.filePath("Zembrant.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
         // One section each: a repeated section is not merged.
-        ini.write(QByteArray(AllTabsShown).replace("[Grants]\n", "[Grants]\nAutoSave=Yes\n") +
-                  "[Communications]\nPort=" + port + "\nScannerType=1\n" +
-                  "[AutoSave]\nDataSaveOnExit=Yes\nLogSaveOnExit=Yes\n");
-        ini.close();
-        CommandLine commandLine;
-        commandLine.DataFolder = folder.path().toStdString() + "/";
-        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
-        commandLine.DefaultDataFolder = false;
+        CommandLine commandLine =
+            TestCommandLine(folder.path(), QByteArray(AllTabsShown).replace("[Grants]\n", "[Grants]\nAutoSave=Yes\n") +
+                                               "[Communications]\nPort=" + port + "\nScannerType=1\n" +
+                                               "[AutoSave]\nDataSaveOnExit=Yes\nLogSaveOnExit=Yes\n");
         commandLine.DecodeClicks = 1;
         MainWindow window(commandLine, m_prompter);
         window.show();
@@ -298,18 +268,13 @@ private slots:
     void columnWidthsAndBoundsComeBackWithSavedScreenSizes()
     {
         QTemporaryDir folder;
-        QFile ini(folder.filePath("Zembrant.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
         // Every activity column shut: the list gets its default widths back.
         QByteArray shut = "[ActivityScreen]\n";
         for (int column = 0; column < 11; ++column)
             shut += "Column" + QByteArray::number(column) + "=0\n";
-        ini.write(QByteArray(AllTabsShown) + "[Global]\nSaveScreenSizes=Yes\n" + shut);
-        ini.close();
-        CommandLine commandLine;
-        commandLine.DataFolder = folder.path().toStdString() + "/";
-        commandLine.ConfigFile = commandLine.DataFolder + "Zembrant.ini";
-        commandLine.DefaultDataFolder = false;
+        const CommandLine commandLine =
+            TestCommandLine(folder.path(), QByteArray(AllTabsShown) + "[Global]\nSaveScreenSizes=Yes\n" + shut);
+        QFile ini(folder.filePath("Zembrant.ini"));
         {
             MainWindow window(commandLine, m_prompter);
             window.show();

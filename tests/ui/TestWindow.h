@@ -2,6 +2,11 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
+
+#include <deque>
+
+#include "ui/Prompter.h"
 
 #include "view/WindowRules.h"
 
@@ -15,3 +20,22 @@ inline CommandLine TestCommandLine(const QString& folder, const QByteArray& ini)
         file.write(ini);
     return {.DataFolder = data, .ConfigFile = data + "Zembrant.ini", .DecodeClicks = 0, .DefaultDataFolder = false};
 }
+
+// Records every notice and question as "title: text"; questions take the queued answers,
+// then No.
+class ScriptedPrompter : public Prompter
+{
+public:
+    bool Ask(QWidget*, const QString& title, const QString& text) override
+    {
+        Told.append(title + ": " + text);
+        const bool yes = !Answers.empty() && Answers.front();
+        if (!Answers.empty())
+            Answers.pop_front();
+        return yes;
+    }
+    void Tell(QWidget*, const QString& title, const QString& text) override { Told.append(title + ": " + text); }
+
+    std::deque<bool> Answers;
+    QStringList Told;
+};
