@@ -1,7 +1,8 @@
 // A long replay through the desktop window with every tab shown, measuring what a user
 // feels: how late a 10 ms timer fires on the user-interface thread while the lists fill,
 // how fast the replay runs and how much memory the program holds.
-// Usage: window_bench CAPTURE (a Zembrant dump), run offscreen.
+// Usage: window_bench CAPTURE (a Zembrant dump), run offscreen. BENCH_NORMAL=1 runs the
+// replay's threads at normal priority, to compare.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -57,7 +58,8 @@ double Percentile(std::vector<double> values, double share)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: window_bench CAPTURE\n");

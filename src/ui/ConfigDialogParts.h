@@ -13,14 +13,10 @@
 #include <vector>
 
 #include "ui/ListModels.h"
+#include "ui/QtText.h"
 
 // The small builders of the configuration dialog's pages.
 namespace ConfigDialogParts {
-
-inline QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 inline QLabel* Caption(const char* text)
 {

@@ -20,6 +20,7 @@
 #include "ui/IdTableEditor.h"
 #include "ui/ListModels.h"
 #include "ui/Prompter.h"
+#include "ui/QtText.h"
 #include "view/RowColours.h"
 
 namespace {
@@ -29,11 +30,6 @@ constexpr int RadioFieldLength = 8;
 constexpr int DescriptionLength = 100;
 constexpr int SystemNameLength = 80;
 constexpr int MaxPriority = 99;
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 uint32_t Stored(const QColor& colour)
 {

@@ -13,14 +13,10 @@
 #include "ui/Editors.h"
 #include "ui/ListModels.h"
 #include "ui/Prompter.h"
+#include "ui/QtText.h"
 #include "view/RowColours.h"
 
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 std::string Text(const QLineEdit* field)
 {

@@ -24,17 +24,13 @@
 #include "ui/ConfigDialog.h"
 #include "ui/Editors.h"
 #include "ui/ListModels.h"
+#include "ui/QtText.h"
 #include "ui/RateChart.h"
 #include "view/ListSorting.h"
 
 namespace {
 
 constexpr int PanelWidth = 200;
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 QGroupBox* Group(const QString& title, QWidget* content)
 {

@@ -15,14 +15,10 @@
 #include "ui/Editors.h"
 #include "ui/ImportOptionsDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/QtText.h"
 #include "ui/net/HttpExchange.h"
 
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Notices of the preconditions, asked before any worker exists.
 class DirectUser : public ImportUser

@@ -19,16 +19,12 @@
 #include <utility>
 
 #include "ui/ListModels.h"
+#include "ui/QtText.h"
 #include "ui/RateChart.h"
 #include "ui/MainWindow.h"
 #include "platform/Version.h"
 
 namespace {
-
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
 
 
 std::optional<CaptureKind> AskCaptureKind(QWidget* parent)
