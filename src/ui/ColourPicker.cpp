@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/ListModels.h"
+
 namespace
 {
 constexpr int Slots = 16;
@@ -16,7 +18,7 @@ QColor FromStored(const std::string& text)
     unsigned long value = std::strtoul(text.c_str(), &end, 16);
     if (text.empty() || *end != '\0' || value > 0xFFFFFF)
         return QColor(Qt::white);
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>(value >> 8 & 0xFF), static_cast<int>(value >> 16 & 0xFF));
+    return ToQColor(static_cast<uint32_t>(value));
 }
 
 std::string ToStored(const QColor& colour)
