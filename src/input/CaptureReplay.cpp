@@ -241,6 +241,7 @@ bool CaptureFile::Open(const std::string& path)
         return false;
     }
     m_size = S_ISREG(info.st_mode) && info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
+    m_liveFeed = S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode);
     m_buffer.resize(ReadChunk + CaptureParser::MaxLineLength);
     m_start = m_end = 0;
     m_atEnd = false;
@@ -308,6 +309,26 @@ bool CaptureFile::NextLine(std::string_view& line, std::stop_token stop)
     return true;
 }
 
+int64_t ReplayClockStart(const std::string& path, CaptureKind kind, int64_t now)
+{
+    // Only the program's own dump dates its lines; its first dated line comes early.
+    constexpr uint64_t DatedLinesLooked = 4096;
+    CaptureFile file;
+    if (!file.Open(path) || file.IsLiveFeed())
+        return now;
+    CaptureParser parser(kind);
+    uint8_t block[TsbkSize];
+    uint64_t lines = 0;
+    std::string_view line;
+    while (file.NextLine(line)) {
+        if (lines++ < DatedLinesLooked && kind == CaptureKind::ZembrantDump && parser.ParseLine(line, block) &&
+            parser.LineTime() > 0)
+            return parser.LineTime();
+    }
+    const int64_t span = static_cast<int64_t>((lines * ReplayClock::BlockStepMs + 999) / 1000);
+    return now > span ? now - span : 1;
+}
+
 void ReplayClock::MarkTime(uint64_t blockNumber, int64_t seconds)
 {
     std::lock_guard guard(m_marksMutex);
@@ -321,6 +342,8 @@ void ReplayClock::BlockTaken()
 {
     if (onBlock)
         onBlock();
+    if (m_live)
+        return;
     const uint32_t ticksBefore = m_clock.ActivityTicks();
     m_milliseconds += BlockStepMs;
     if (m_milliseconds >= 100) {
@@ -356,6 +379,7 @@ bool CaptureReplay::Open(const std::string& path, CaptureKind kind, std::string&
         return false;
     }
     m_parser = std::make_unique<CaptureParser>(kind);
+    m_path = path;
     m_totalBytes = m_file.Size();
     m_lines = 0;
     m_bytesRead = 0;
@@ -406,7 +430,7 @@ void CaptureReplay::Execute(std::stop_token stop)
         if (!m_parser->ParseLine(line, block))
             continue;
         const uint64_t number = m_blocks.load(std::memory_order_relaxed);
-        if (m_parser->LineTime() > 0)
+        if (m_parser->LineTime() > 0 && !m_clock.IsLive())
             m_clock.MarkTime(number, m_parser->LineTime());
         if (!PushWaiting(block, stop)) {
             complete = false;

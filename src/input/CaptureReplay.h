@@ -81,6 +81,8 @@ public:
     const std::string& ReadError() const { return m_readError; }
     uint64_t BytesRead() const { return m_bytesRead; }
     uint64_t Size() const { return m_size; }
+    // A pipe, FIFO or terminal: data arrives as it happens, not as a record of the past.
+    bool IsLiveFeed() const { return m_liveFeed; }
 
 private:
     bool Fill(std::stop_token stop);
@@ -92,8 +94,14 @@ private:
     bool m_atEnd = false;
     uint64_t m_bytesRead = 0;
     uint64_t m_size = 0;
+    bool m_liveFeed = false;
     std::string m_readError;
 };
+
+// The first second of a replay clock that the user did not set: the time of the first
+// dated line of a regular file, else early enough that 25 ms a block for every line of
+// the file ends no later than now, so that nothing learned is stamped in the future.
+int64_t ReplayClockStart(const std::string& path, CaptureKind kind, int64_t now);
 
 // The model's clock during a replay. Every block the processing thread takes moves it on
 // by 25 ms (the nominal 40 blocks a second of a control channel); a line that carries its
@@ -106,6 +114,10 @@ public:
     static constexpr int BlockStepMs = 25;
 
     explicit ReplayClock(ManualClock& clock) : m_clock(clock) {}
+
+    // A live feed runs on the live clock: blocks neither move the clock nor set it.
+    void FollowLiveClock() { m_live = true; }
+    bool IsLive() const { return m_live; }
 
     // Producer side: the block numbered blockNumber (0 = the first pushed) and those after
     // it are decoded no earlier than seconds.
@@ -125,6 +137,7 @@ private:
     };
 
     ManualClock& m_clock;
+    bool m_live = false;
     int m_milliseconds = 0;
     uint64_t m_taken = 0;
     std::mutex m_marksMutex;
@@ -160,6 +173,12 @@ public:
     bool Open(const std::string& path, CaptureKind kind, std::string& error);
     // The window asks for the kind after the file is open: the kind chosen then, before Start.
     void SetKind(CaptureKind kind) { m_parser = std::make_unique<CaptureParser>(kind); }
+    CaptureKind Kind() const { return m_parser ? m_parser->Kind() : CaptureKind::Anritsu; }
+    const std::string& Path() const { return m_path; }
+    // A pipe, FIFO or terminal is decoded on the live clock (before Start): calls then
+    // expire while the writer is idle, as in a live session.
+    bool IsLiveFeed() const { return m_file.IsLiveFeed(); }
+    void FollowLiveClock() { m_clock.FollowLiveClock(); }
 
     ReplayProgress Progress() const;
     const ProcThread& Processor() const { return m_processor; }
@@ -187,6 +206,7 @@ private:
     ReplayClock m_clock;
     ProcThread m_processor;
     CaptureFile m_file;
+    std::string m_path;
     std::unique_ptr<CaptureParser> m_parser;
     std::atomic<uint64_t> m_lines{0};
     std::atomic<uint64_t> m_bytesRead{0};

@@ -44,6 +44,12 @@ public:
     }
 
     void Set(int64_t seconds) { m_tenths.store(Tenths(seconds), std::memory_order_relaxed); }
+    // Starts the clock again at seconds, its ticks at 0. Only while no other thread reads it.
+    void Restart(int64_t seconds)
+    {
+        m_tenths.store(Tenths(seconds), std::memory_order_relaxed);
+        m_startTenths = m_tenths.load(std::memory_order_relaxed);
+    }
     void Advance(int64_t seconds) { m_tenths.fetch_add(seconds * 10, std::memory_order_relaxed); }
     void AdvanceTicks(int64_t ticks) { m_tenths.fetch_add(ticks, std::memory_order_relaxed); }
 

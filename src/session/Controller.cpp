@@ -119,6 +119,7 @@ bool Controller::StartDecodeSession()
     m_refresh.ResetShownLists();
     m_decodeActive = true;
     m_portErrorStopAt.reset();
+    m_silentSeconds = 0;
     m_session.StartDecodeSession(config);
     if (config.AutoSaveEnabled)
         m_lastSystemSave = m_model.Now();
@@ -156,6 +157,7 @@ bool Controller::StopFinish()
     if (!m_session.StopFinish())
         return false;
     m_lastTotals = m_session.Totals();
+    m_blocksOfEnded += m_lastTotals.BlocksTaken;
     m_stopping = false;
     return true;
 }
@@ -189,6 +191,7 @@ bool Controller::ReplayOpen(const std::string& path, std::string& error, std::op
     if (m_decodeActive || m_stopping || m_closingDown)
         return false;
     ReplayCancel();
+    m_replayClockStart = clockStart;
     m_replayClock = std::make_unique<ManualClock>(clockStart.value_or(m_liveClock.Now()));
     m_replay = std::make_unique<CaptureReplay>(m_queue, m_model, *m_replayClock, &m_session.Counters());
     if (m_replay->Open(path, CaptureKind::Anritsu, error))
@@ -222,7 +225,15 @@ bool Controller::ReplayStart(CaptureKind kind)
             onReplayEnded();
     };
     m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
-    m_clock.Use(*m_replayClock);
+    // A given start keeps the clock exactly as asked (runs are compared file for file).
+    m_replayLive = m_replay->IsLiveFeed() && !m_replayClockStart;
+    if (m_replayLive) {
+        m_replay->FollowLiveClock();
+    } else {
+        if (!m_replayClockStart)
+            m_replayClock->Restart(ReplayClockStart(m_replay->Path(), kind, m_liveClock.Now()));
+        m_clock.Use(*m_replayClock);
+    }
     m_decodeActive = true;
     m_replayStarted = true;
     if (Config().AutoSaveEnabled)
@@ -257,14 +268,17 @@ bool Controller::ReplayFinish()
     if (m_replayStarted && m_replay->IsRunning())
         return false;
     m_replay->Stop();
-    if (m_replayStarted)
+    if (m_replayStarted) {
         m_lastTotals = m_replay->Processor().Totals();
+        m_blocksOfEnded += m_lastTotals.BlocksTaken;
+    }
     m_refresh.onListFilling = nullptr;
     m_replay.reset();
     // Nothing decodes now: the model can go back to the live clock.
     m_clock.Use(m_liveClock);
     m_replayClock.reset();
     m_replayStarted = false;
+    m_replayLive = false;
     m_decodeActive = false;
     return true;
 }
@@ -301,14 +315,54 @@ bool Controller::AutoSavePass(std::string& errors)
 {
     // A replay's processing thread builds and saves rows meanwhile.
     std::lock_guard guard(m_refresh.Mutex());
-    return RunAutoSavePass(m_model, m_refresh.Logs, Config(), m_decodeActive, m_lastSystemSave, errors);
+    const int64_t lastSave = m_lastSystemSave;
+    const uint64_t decoded = DecodedBlocks();
+    const bool ok = RunAutoSavePass(m_model, m_refresh.Logs, Config(), m_decodeActive, m_lastSystemSave, errors);
+    if (ok && m_lastSystemSave != lastSave)
+        m_blocksAtSave = decoded;
+    return ok;
 }
 
 bool Controller::SaveSystemInformation(std::string& errors)
 {
+    const uint64_t decoded = DecodedBlocks();
     const bool saved = SaveSystemFolderOf(m_model, errors);
     m_lastSystemSave = m_model.Now() - 1;
+    if (saved)
+        m_blocksAtSave = decoded;
     return saved;
+}
+
+uint64_t Controller::DecodedBlocks() const
+{
+    const bool running = (m_replay && m_replayStarted) || m_stopping || m_session.IsActive();
+    return m_blocksOfEnded + (running ? Totals().BlocksTaken : 0);
+}
+
+void Controller::ReplayStopSaves(std::string& errors)
+{
+    if (!m_replay || !m_replayStarted || m_closingDown)
+        return;
+    const CONFIG config = Config();
+    if (config.DataSaveOnDecodeStop)
+        SaveSystemInformation(errors);
+    if (config.LogSaveOnDecodeStop) {
+        AutoSavePass(errors);
+        m_autoSaveTimerOn = false;
+    }
+}
+
+bool Controller::IsExitSaveQuestionDue() const
+{
+    if (m_closingDown || m_model.GetSystemId() == 0 || DecodedBlocks() <= m_blocksAtSave)
+        return false;
+    return !(m_decodeActive && Config().DataSaveOnExit);
+}
+
+void Controller::SaveAtExit(std::string& errors)
+{
+    SaveSystemInformation(errors);
+    AutoSavePass(errors);
 }
 
 bool Controller::SaveLog(LogKind kind, std::string& errors)
@@ -325,6 +379,12 @@ DecodeFigures Controller::OneSecond()
     DecodeFigures figures;
     figures.Rate = ReceiveRateFigures(expected, received);
     figures.Buffer = BufferText(m_queue.FreePercent());
+    const TKavri* reader = m_session.Reader();
+    m_silentSeconds = received > 0 || !m_session.IsActive() || m_stopping || !reader || !reader->IsReading()
+                          ? 0
+                          : m_silentSeconds + 1;
+    if (m_silentSeconds >= NoDataNoticeSeconds)
+        figures.Notice = "no data from the scanner on " + Config().CommPort;
     if (m_replay && m_replayStarted) {
         const ReplayProgress progress = m_replay->Progress();
         figures.ReplayPercent =

@@ -30,6 +30,8 @@ inline constexpr char ReplayDone[] = "Decode Finished!";
 inline constexpr char StopQuestionCaption[] = "Stop Decode";
 inline constexpr char StopQuestion[] = "Are you sure you want to stop the data decode session?";
 inline constexpr char BackupLabel[] = "*Backup In Progress*";
+inline constexpr char ExitSaveQuestionCaption[] = "Save System Information";
+inline constexpr char ExitSaveQuestion[] = "Save the system information learned since the last save?";
 }
 
 // The one-second handler's figures.
@@ -38,6 +40,7 @@ struct DecodeFigures
     ReceiveRate Rate;       // "Receive Rate (%):", status-line "Decode:", progress bar
     std::string Buffer;     // "Buffer Available:"
     int ReplayPercent = -1; // share of the capture file read; -1 when no replay runs
+    std::string Notice;     // for the status line: a port that opened but stays silent
 };
 
 // What a replay came to, readable once PollReplayEnded is true.
@@ -70,6 +73,8 @@ public:
     // After a backup was switched on in the configuration dialog.
     static constexpr int BackupSwitchedOnCheckMs = 1000;
     static constexpr int PortErrorStopDelayMs = 2000;
+    // An open port without a block for this long is worth a word in the status line.
+    static constexpr int NoDataNoticeSeconds = 5;
 
     // liveClock: the time of live sessions and of the time between sessions; a replay runs
     // on its own clock and hands back to this one at its end.
@@ -105,6 +110,9 @@ public:
     bool DecodeActive() const { return m_decodeActive.load(); }
     bool IsLive() const { return m_session.IsActive(); }
     bool IsReplaying() const { return m_replay != nullptr; }
+    // A started replay of a pipe, FIFO or terminal: its time-outs need RefreshStep, as a
+    // live session's do.
+    bool ReplayRunsLive() const { return m_replay && m_replayStarted && m_replayLive; }
     int HeldTalkgroup() const { return m_heldTalkgroup; }
     // -1 releases the hold; the next refresh redraws the activity list.
     void SetHeldTalkgroup(int talkgroup) { m_heldTalkgroup = talkgroup; }
@@ -153,8 +161,9 @@ public:
     // resets the model and empties the shown lists), the open dialog, ReplayOpen, the
     // type dialog, then ReplayStart or ReplayCancel.
     bool ReplayBegin();
-    // error: ControllerTexts::OpenError. clockStart: the replay clock's first second
-    // (default: the live clock's now); a dump's own times move it on.
+    // error: ControllerTexts::OpenError. clockStart: the replay clock's first second, moved
+    // on by a dump's own later times. Without it a regular file runs on its own dates, or
+    // ends its 25 ms a block at now; a pipe, FIFO or terminal runs on the live clock.
     bool ReplayOpen(const std::string& path, std::string& error, std::optional<int64_t> clockStart = {});
     void ReplayCancel();
     // Sets DecodeActive and starts reading; blocks are pushed as fast as the queue takes
@@ -206,6 +215,15 @@ public:
     std::function<void()> onBackupEnded;
     bool BackupEnded();
 
+    // A replay that ended on its own is a decode stop: the stop-time saves the settings ask
+    // for, before ReplayFinish, so that they are stamped on the replay's clock.
+    void ReplayStopSaves(std::string& errors);
+    // Before CloseBegin: whether the model holds decoded data that no save wrote and the
+    // close will not save (the front end then asks ControllerTexts::ExitSaveQuestion).
+    bool IsExitSaveQuestionDue() const;
+    // Its answer Yes: the system folder, and the logs whose auto-save is on.
+    void SaveAtExit(std::string& errors);
+
     // --- Closing. CloseBegin: ClosingDown; with DecodeActive the exit-time saves, then
     // the session or replay is ended without draining. CloseFinish once ClosePoll is true
     // (the threads ended and no backup runs): releases them and saves the settings.
@@ -217,6 +235,9 @@ private:
     int FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held);
     void ApplySettingsToModel();
     void SaveFillingList(LogKind kind);
+    // Blocks decoded by every session and replay so far, the running one included.
+    uint64_t DecodedBlocks() const;
+    void MarkSaved() { m_blocksAtSave = DecodedBlocks(); }
 
     Clock& m_liveClock;
     SessionClock m_clock;
@@ -230,9 +251,13 @@ private:
     EXTRASETTINGS m_extra;
 
     std::unique_ptr<ManualClock> m_replayClock;
+    std::optional<int64_t> m_replayClockStart;
     std::unique_ptr<CaptureReplay> m_replay;
     std::atomic<bool> m_replayStarted{false};
+    bool m_replayLive = false;
     ProcessingTotals m_lastTotals;
+    uint64_t m_blocksOfEnded = 0;
+    uint64_t m_blocksAtSave = 0;
 
     std::unique_ptr<TBackup> m_backup;
 
@@ -244,6 +269,7 @@ private:
     bool m_closingDown = false;
     bool m_autoSaveTimerOn = false;
     bool m_stopping = false;
+    int m_silentSeconds = 0;
     std::optional<std::chrono::steady_clock::time_point> m_portErrorStopAt;
     std::atomic<bool> m_rawDumpOn{false};
 };

@@ -81,6 +81,21 @@ void RefreshCycle::RunCycle(const Inputs& inputs)
     }
     if (inputs.DecodeActive && inputs.RawDumpOn && popRawLine)
         DrawRawDump();
+    DrawCounts();
+}
+
+// The counts move with every grant and affiliation, whichever section saw them.
+void RefreshCycle::DrawCounts()
+{
+    const int talkgroups = m_model.TalkgroupCount();
+    const int radios = m_model.RadioCount();
+    if (talkgroups == m_shownTalkgroups && radios == m_shownRadios)
+        return;
+    m_shownTalkgroups = talkgroups;
+    m_shownRadios = radios;
+    Labels.TalkgroupCount = std::to_string(talkgroups);
+    Labels.RadioCount = std::to_string(radios);
+    Drawn(Section::Counts);
 }
 
 void RefreshCycle::DrainLogs()
@@ -167,8 +182,10 @@ void RefreshCycle::DrawSystemInformation(const SYSINFO& info)
     const std::string tower = TowerDescriptionOf(m_towers, info.RfssId, info.SiteId);
     Labels = BuildSystemLabels(info, tower);
     SiteInformation = SiteInformationRows(info, tower);
-    Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
-    Labels.RadioCount = std::to_string(m_model.RadioCount());
+    m_shownTalkgroups = m_model.TalkgroupCount();
+    m_shownRadios = m_model.RadioCount();
+    Labels.TalkgroupCount = std::to_string(m_shownTalkgroups);
+    Labels.RadioCount = std::to_string(m_shownRadios);
     Drawn(Section::SystemInformation);
 }
 
@@ -199,8 +216,6 @@ void RefreshCycle::DrawActivity(const Inputs& inputs)
     const std::span<const FreqInfo> channels(m_channelCopy.data(), count);
     FollowedRow = follow ? follow(channels, std::span<const PATCHREC>(m_patchCopy.data(), m_patchCount), inputs) : -1;
     Activity = ActivityRows(m_model, m_channelCopy.data(), count, FollowedRow, m_privatePriority);
-    Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
-    Labels.RadioCount = std::to_string(m_model.RadioCount());
     Drawn(Section::Activity);
 }
 
@@ -292,8 +307,6 @@ void RefreshCycle::DrawGrants()
     const int count = m_model.TakeGrantLog(m_grantCopy.data(), GrantLogCapacity);
     for (int i = 0; i < count; ++i)
         Logs.AddGrant(m_model, m_settings, m_grantCopy[i]);
-    Labels.TalkgroupCount = std::to_string(m_model.TalkgroupCount());
-    Labels.RadioCount = std::to_string(m_model.RadioCount());
     Drawn(Section::Grants);
 }
 
@@ -362,7 +375,9 @@ void RefreshCycle::ResetShownLists()
     m_shownRfss = -1;
     m_shownSite = -1;
     m_shownWacnKnown = false;
-    for (int section = 0; section <= static_cast<int>(Section::RawDump); ++section)
+    m_shownTalkgroups = -1;
+    m_shownRadios = -1;
+    for (int section = 0; section <= static_cast<int>(Section::Counts); ++section)
         if (static_cast<Section>(section) != Section::FilterRanges)
             Drawn(static_cast<Section>(section));
 }

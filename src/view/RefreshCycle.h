@@ -34,6 +34,8 @@ public:
         PacketDump,
         FilterRanges,
         RawDump,
+        // The talkgroup and radio counts of the system information alone.
+        Counts,
     };
 
     struct Inputs
@@ -115,6 +117,7 @@ private:
     void DrawPacketDump();
     void DrawFilterRanges();
     void DrawRawDump();
+    void DrawCounts();
     void Drawn(Section section);
 
     P25Class& m_model;
@@ -133,6 +136,8 @@ private:
     int m_shownRfss = -1;
     int m_shownSite = -1;
     bool m_shownWacnKnown = false;
+    int m_shownTalkgroups = -1;
+    int m_shownRadios = -1;
 
     std::vector<AFFLOG> m_affiliationCopy;
     std::vector<GRANTLOG> m_grantCopy;

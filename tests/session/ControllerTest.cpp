@@ -307,6 +307,72 @@ TEST(Controller, CloseEndsARunningReplay)
     EXPECT_EQ(controller.Model().Now(), 1800000000);
 }
 
+// The replay clock without a given start: a regular file runs on its own dates, an undated
+// one ends no later than now, and a FIFO is a live feed whose calls expire while it idles.
+// A finished replay that nothing saved asks at exit, until a save.
+TEST(Controller, ReplayClockWithoutAGivenStart)
+{
+    struct Case
+    {
+        CaptureKind Kind;
+        bool Fifo;
+        int64_t FirstSeen, LastSeen; // of talkgroup 100; 0: within the second before now
+    };
+    const Case cases[] = {
+        {CaptureKind::ZembrantDump, false, 1700003600, 1700003600},
+        {CaptureKind::Psr500Dump, false, 0, 0},
+        {CaptureKind::ZembrantDump, true, 1800000000, 1800000000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Kind) * 10 + c.Fifo);
+        TemporaryFolder folder;
+        const std::string capture = folder / "capture.txt";
+        const auto blocks = {MakeRfssStatus(0x123, 1, 2, 0x1001), Identifiers(), Grant()};
+        if (c.Fifo) {
+            ASSERT_EQ(mkfifo(capture.c_str(), 0600), 0);
+        } else {
+            CaptureWriter writer(capture, c.Kind);
+            for (const auto& block : blocks)
+                writer.Block(block, &block == blocks.end() - 1 ? 1700003600 : 1700000000);
+        }
+        ManualClock live(1800000000);
+        Controller controller(live);
+        controller.SetConfig(Settings(folder));
+        std::string error;
+        ASSERT_TRUE(controller.ReplayBegin());
+        ASSERT_TRUE(controller.ReplayOpen(capture, error)) << error;
+        ASSERT_TRUE(controller.ReplayStart(c.Kind));
+        std::ofstream writer;
+        if (c.Fifo) {
+            writer.open(capture);
+            for (const auto& block : blocks)
+                writer << CaptureWriter::Line(c.Kind, block) << "\r\n";
+            writer.flush();
+            ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.Refresh().Activity.size() == 2; }));
+            EXPECT_EQ(controller.Refresh().Activity[1].Cells[TypeColumn], "Group");
+            live.AdvanceTicks(20);
+            controller.RefreshStep();
+            EXPECT_EQ(controller.Refresh().Activity[1].Cells[TypeColumn], "");
+            writer.close();
+        }
+        ASSERT_TRUE(RefreshUntil(controller, [&] { return controller.PollReplayEnded(); }));
+        TGTAG talkgroup;
+        ASSERT_TRUE(controller.Model().GetTalkgroup(100, talkgroup));
+        if (c.FirstSeen) {
+            EXPECT_EQ(talkgroup.FirstSeen, c.FirstSeen);
+            EXPECT_EQ(talkgroup.LastSeen, c.LastSeen);
+        } else {
+            EXPECT_LE(talkgroup.LastSeen, 1800000000);
+            EXPECT_GE(talkgroup.FirstSeen, 1800000000 - 1);
+        }
+        EXPECT_TRUE(controller.ReplayFinish());
+        EXPECT_TRUE(controller.IsExitSaveQuestionDue());
+        std::string errors;
+        EXPECT_TRUE(controller.SaveSystemInformation(errors)) << errors;
+        EXPECT_FALSE(controller.IsExitSaveQuestionDue());
+    }
+}
+
 // The backup timer: off, due (the time stored and the settings saved before the copy),
 // running, ended, then not due again until the days have passed.
 TEST(Controller, BackupTimerDecisions)
