@@ -53,7 +53,11 @@ void Controller::SetSettings(const CONFIG& config, const EXTRASETTINGS& extra)
 {
     {
         std::lock_guard guard(m_configMutex);
+        // The backup's time is the controller's own: a front end's older copy of the
+        // settings must not take it back, or a due backup would run at every start.
+        const int64_t lastBackup = std::max(m_config.LastBackup, config.LastBackup);
         m_config = config;
+        m_config.LastBackup = lastBackup;
     }
     if (&extra != &m_extra)
         m_extra = extra;
@@ -120,6 +124,7 @@ bool Controller::StartDecodeSession()
     m_decodeActive = true;
     m_portErrorStopAt.reset();
     m_silentSeconds = 0;
+    m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
     m_session.StartDecodeSession(config);
     if (config.AutoSaveEnabled)
         m_lastSystemSave = m_model.Now();
@@ -158,6 +163,7 @@ bool Controller::StopFinish()
         return false;
     m_lastTotals = m_session.Totals();
     m_blocksOfEnded += m_lastTotals.BlocksTaken;
+    m_refresh.onListFilling = nullptr;
     m_stopping = false;
     return true;
 }
@@ -289,7 +295,10 @@ void Controller::SaveFillingList(LogKind kind)
     if (!::IsLogAutoSaved(config, kind))
         return;
     std::string errors;
-    if (!SaveLogOf(m_model, m_refresh.Logs, config, kind, errors) && onSaveError)
+    // A failing disk fails again at every block: one word until a save succeeds.
+    if (SaveLogOf(m_model, m_refresh.Logs, config, kind, errors))
+        m_fillSaveFailed = false;
+    else if (!m_fillSaveFailed.exchange(true) && onSaveError)
         onSaveError(errors);
 }
 

@@ -185,8 +185,8 @@ public:
     // is busy all the time and holds locks the window waits for); the CLI, alone on its
     // machine, runs them at normal priority.
     bool ReplayAtLowPriority = true;
-    // A log save that failed while the replay's processing thread saved a filling list
-    // (processing thread).
+    // A log save that failed while a filling list was appended to its file (the replay's
+    // processing thread, or the front end's during a live session); once until one succeeds.
     std::function<void(const std::string& error)> onSaveError;
 
     // --- Saves.
@@ -272,4 +272,5 @@ private:
     int m_silentSeconds = 0;
     std::optional<std::chrono::steady_clock::time_point> m_portErrorStopAt;
     std::atomic<bool> m_rawDumpOn{false};
+    std::atomic<bool> m_fillSaveFailed{false};
 };

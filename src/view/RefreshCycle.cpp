@@ -82,6 +82,8 @@ void RefreshCycle::RunCycle(const Inputs& inputs)
     if (inputs.DecodeActive && inputs.RawDumpOn && popRawLine)
         DrawRawDump();
     DrawCounts();
+    // A fast live feed fills a list between two auto-saves.
+    SaveFillingLists();
 }
 
 // The counts move with every grant and affiliation, whichever section saw them.
@@ -130,12 +132,17 @@ void RefreshCycle::TakeLogsBetweenBlocks()
         DrawPacketDump();
     m_betweenBlocks = false;
     m_identityChecked = false;
+    SaveFillingLists();
+}
+
+void RefreshCycle::SaveFillingLists()
+{
     if (!onListFilling)
         return;
     for (int k = 0; k < LogKindCount; ++k) {
         LogList& list = Logs.List(static_cast<LogKind>(k));
-        // Checked after every block, so a list can fill nearly to its cap before any
-        // unsaved row is at risk.
+        // Checked after every block and cycle, so a list can fill nearly to its cap before
+        // any unsaved row is at risk.
         if (list.UnsavedCount() * 10 < list.Cap() * 9)
             continue;
         // A replay appends often: each append skips the wait for the disk, which the run's

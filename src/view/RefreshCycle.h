@@ -61,8 +61,8 @@ public:
     // refresh that keeps up with 40 blocks a second builds them. The sections this
     // rebuilds are told to onSection by the next cycle, on the cycle's thread.
     void TakeLogsBetweenBlocks();
-    // Told when a list's unsaved rows reach nine tenths of its cap, for the front end to append them
-    // to their file before the cap could drop any.
+    // Told, between blocks and after each cycle, when a list's unsaved rows reach nine
+    // tenths of its cap, for the front end to append them before the cap could drop any.
     std::function<void(LogKind)> onListFilling;
     // Held by every cycle and drain; a front end that reads or saves Logs from another
     // thread holds it too.
@@ -118,6 +118,7 @@ private:
     void DrawFilterRanges();
     void DrawRawDump();
     void DrawCounts();
+    void SaveFillingLists();
     void Drawn(Section section);
 
     P25Class& m_model;

@@ -136,6 +136,37 @@ TEST(Controller, LiveSessionStopsInStepsWhileTheCallerRefreshes)
     EXPECT_TRUE(FileExists(rig.Folder / "Zembrant.ini"));
 }
 
+// A live feed faster than the one-minute saves: the packet dump goes to its file before its
+// cap would push out a row that was never written.
+TEST(Controller, FastLiveFeedKeepsEveryDumpRow)
+{
+    LiveRig rig;
+    rig.Config.PktDumpVisible = true;
+    rig.Config.PktDumpAutoSave = true;
+    ASSERT_TRUE(rig.StartWithACall());
+    // In steps the model's own queue keeps up with, as a fast receiver sends them.
+    constexpr int Step = 40;
+    constexpr int Burst = 300 * Step;
+    std::string step;
+    for (int i = 0; i < Step; ++i)
+        step += TestScanner::Psr500Line(Grant()) + "\r\n";
+    for (uint64_t sent = Step; sent <= Burst; sent += Step) {
+        ASSERT_TRUE(rig.Scanner.Write(step));
+        ASSERT_TRUE(RefreshUntil(rig.Control, [&] { return rig.Control.Session().Totals().BlocksTaken >= sent + 3; }));
+        rig.Control.RefreshStep();
+    }
+    std::string errors;
+    rig.Control.StopBegin(errors);
+    ASSERT_TRUE(RefreshUntil(rig.Control, [&] { return rig.Control.StopPoll(); }));
+    ASSERT_TRUE(rig.Control.StopFinish());
+    EXPECT_TRUE(rig.Control.SaveLog(LogKind::PacketDump, errors)) << errors;
+    const LogList& dump = rig.Control.Refresh().Logs.List(LogKind::PacketDump);
+    EXPECT_EQ(dump.UnsavedDroppedCount(), 0u);
+    EXPECT_EQ(rig.Control.Model().DroppedLogRecords(), 0u);
+    const std::string text = ReadText(rig.Folder / "System123/Dump-102.txt");
+    EXPECT_GE(std::count(text.begin(), text.end(), '\n'), Burst);
+}
+
 // A port that cannot be opened: the stop is due two seconds after the front end heard of
 // it; closing then ends the session without its drain and saves the settings.
 TEST(Controller, PortErrorStopIsDueTwoSecondsLater)
@@ -401,6 +432,9 @@ TEST(Controller, BackupTimerDecisions)
     EXPECT_TRUE(controller.BackupEnded());
     EXPECT_FALSE(controller.BackupRunning());
     EXPECT_EQ(controller.BackupIntervalMs(), 60 * 60 * 1000);
+    // The window's copy of the settings, taken before the backup, keeps its time.
+    controller.SetConfig(config);
+    EXPECT_EQ(controller.Config().LastBackup, clock.Now());
 
     clock.Advance(6 * 86400);
     EXPECT_EQ(controller.BackupTimerFired(errors), BackupStep::CheckLater);
