@@ -167,6 +167,18 @@ TEST(Controller, FastLiveFeedKeepsEveryDumpRow)
     EXPECT_GE(std::count(text.begin(), text.end(), '\n'), Burst);
 }
 
+// A port that opens but stays silent gets a word in the status line after a few seconds.
+TEST(Controller, SilentPortIsNamedInTheFigures)
+{
+    LiveRig rig;
+    rig.Control.SetConfig(rig.Config);
+    ASSERT_TRUE(rig.Control.StartDecodeSession());
+    ASSERT_TRUE(RefreshUntil(rig.Control, [&] { return rig.Control.Session().Reader()->IsReading(); }));
+    for (int second = 1; second < Controller::NoDataNoticeSeconds; ++second)
+        EXPECT_EQ(rig.Control.OneSecond().Notice, "");
+    EXPECT_EQ(rig.Control.OneSecond().Notice, "no data from the scanner on " + rig.Config.CommPort);
+}
+
 // A port that cannot be opened: the stop is due two seconds after the front end heard of
 // it; closing then ends the session without its drain and saves the settings.
 TEST(Controller, PortErrorStopIsDueTwoSecondsLater)

@@ -1,0 +1,166 @@
+// The window's sessions as people end them: closing during a pipe replay, the counts while
+// a capture trickles in, the question at exit, a port that cannot be opened.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "TestWindow.h"
+#include "ui/MainWindow.h"
+
+namespace {
+
+QByteArray SampleLines()
+{
+    QFile sample(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"));
+    return sample.open(QIODevice::ReadOnly) ? sample.readAll() : QByteArray();
+}
+
+QString Label(MainWindow& window, const char* name)
+{
+    return window.findChild<QLabel*>(QString::fromUtf8(name))->text();
+}
+
+bool HasSystemFolder(const QString& folder)
+{
+    const QStringList saved = QDir(folder).entryList({"System*"}, QDir::Dirs);
+    return saved.size() == 1 && QDir(folder + "/" + saved[0]).exists("TalkGroups.txt");
+}
+
+// A FIFO the test writes in steps, kept open between them.
+class Fifo
+{
+public:
+    explicit Fifo(const QString& path) : m_path(path.toStdString()) { mkfifo(m_path.c_str(), 0600); }
+    ~Fifo() { Close(); }
+    bool Write(const QByteArray& bytes)
+    {
+        // The replay opens its end first; a writer without a reader would fail with ENXIO.
+        for (int tries = 0; m_fd < 0 && tries < 500; ++tries) {
+            m_fd = ::open(m_path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (m_fd < 0)
+                QTest::qWait(10);
+        }
+        if (m_fd < 0)
+            return false;
+        fcntl(m_fd, F_SETFL, 0);
+        return ::write(m_fd, bytes.data(), static_cast<size_t>(bytes.size())) == bytes.size();
+    }
+    void Close()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+};
+
+} // namespace
+
+class WindowSessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The counts follow the model at each refresh while a pipe delivers the capture in steps;
+    // then the close ends the replay at once, with no notice, and saves as the settings say.
+    void countsFollowAPipeAndTheCloseEndsIt()
+    {
+        QTemporaryDir folder;
+        ScriptedPrompter prompter;
+        MainWindow window(TestCommandLine(folder.path(), "[AutoSave]\nDataSaveOnExit=Yes\n"), prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Fifo fifo(folder.filePath("capture.fifo"));
+        window.StartReplay(folder.filePath("capture.fifo"), CaptureKind::ZembrantDump);
+        QVERIFY(window.DecodeActive());
+
+        const QList<QByteArray> lines = SampleLines().split('\n');
+        QVERIFY(lines.size() > 4000);
+        constexpr int Steps = 4;
+        const qsizetype step = lines.size() / Steps;
+        for (int s = 0; s < Steps; ++s) {
+            QVERIFY(fifo.Write(lines.mid(s * step, step).join('\n') + '\n'));
+            const uint64_t sent = static_cast<uint64_t>((s + 1) * step);
+            QTRY_VERIFY_WITH_TIMEOUT(window.Control().ReplayResult().Progress.Lines >= sent - 1 &&
+                                         !window.Control().Queue().HasData(),
+                                     20000);
+            QTRY_COMPARE(Label(window, "Talkgroup ID Count:"), QString::number(window.Model().TalkgroupCount()));
+            QTRY_COMPARE(Label(window, "Radio ID Count:"), QString::number(window.Model().RadioCount()));
+        }
+        QVERIFY(window.Model().TalkgroupCount() > 20);
+
+        QElapsedTimer closing;
+        closing.start();
+        window.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 2000);
+        QVERIFY(closing.elapsed() < 2000);
+        QVERIFY(!prompter.Told.join('\n').contains("Decode Finished!"));
+        QVERIFY(HasSystemFolder(folder.path()));
+    }
+
+    // A replay that ended is a stop: nothing saved it, so the exit asks, and Yes saves.
+    void exitAsksToSaveWhatAFinishedReplayLearned()
+    {
+        for (const bool yes : {false, true}) {
+            QTemporaryDir folder;
+            ScriptedPrompter prompter;
+            prompter.Answers = {yes};
+            MainWindow window(TestCommandLine(folder.path(), ""), prompter);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
+            QTRY_VERIFY_WITH_TIMEOUT(prompter.Told.contains("Complete: Decode Finished!"), 60000);
+            window.close();
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
+            QVERIFY(prompter.Told.contains(
+                "Save System Information: Save the system information learned since the last save?"));
+            QCOMPARE(HasSystemFolder(folder.path()), yes);
+        }
+    }
+
+    // With the stop-time save on, the replay's end saves and the exit has nothing to ask.
+    void replayEndSavesAsADecodeStop()
+    {
+        QTemporaryDir folder;
+        ScriptedPrompter prompter;
+        MainWindow window(TestCommandLine(folder.path(), "[AutoSave]\nDataSaveOnDecodeStop=Yes\n"), prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.Told.contains("Complete: Decode Finished!"), 60000);
+        QVERIFY(HasSystemFolder(folder.path()));
+        window.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
+        QVERIFY(!prompter.Told.join('\n').contains("Save the system information"));
+    }
+
+    void missingPortShowsTheReadersMessage()
+    {
+        QTemporaryDir folder;
+        ScriptedPrompter prompter;
+        MainWindow window(TestCommandLine(folder.path(), "[Communications]\nPort=" +
+                                                             folder.filePath("ttyMissing").toUtf8() +
+                                                             "\nScannerType=1\n"),
+                          prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.StartDecodeSession();
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.Told.contains("Serial Port Open Error: Port does not exist!"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window.DecodeActive(), 5000);
+    }
+};
+
+QTEST_MAIN(WindowSessionTest)
+#include "WindowSessionTest.moc"
