@@ -356,8 +356,8 @@ int TCommPort::BytesWaiting()
     return WaitForBytes(0);
 }
 
-// A hang-up records why, as an open failure would: "Port does not exist!" once the device
-// node has gone (an unplugged adapter), otherwise the error code.
+// A lost port records why, as an open failure would: a hang-up says so, "Port does not
+// exist!" once the device node has gone (an unplugged adapter), otherwise the error code.
 int TCommPort::WaitForBytes(int timeoutMs)
 {
     if (!IsOpen())
@@ -372,7 +372,15 @@ int TCommPort::WaitForBytes(int timeoutMs)
     if (ready > 0 && (entry.revents & POLLIN) && ::ioctl(m_fd, FIONREAD, &waiting) == 0 && waiting > 0)
         return waiting;
     std::error_code ignored;
-    SetError(fs::exists(DevicePath(), ignored) ? EIO : ENODEV);
+    const bool present = fs::exists(DevicePath(), ignored);
+    // The far end closed the line (a pseudo-terminal's master, whose node goes with it, or
+    // a device that hung up): not a missing port.
+    if (ready > 0 && (entry.revents & POLLHUP) && (present || DevicePath().rfind("/dev/pts/", 0) == 0)) {
+        m_lastError = EIO;
+        m_errorText = HangUpText;
+        return -1;
+    }
+    SetError(present ? EIO : ENODEV);
     return -1;
 }
 

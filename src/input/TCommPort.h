@@ -29,6 +29,7 @@ public:
     static constexpr int ReadTimeoutConstantMs = 250;
     static constexpr int WriteTimeoutConstantMs = 250;
     static constexpr int ErrorTextSize = 255;
+    static constexpr char HangUpText[] = "the scanner's port was closed (hang-up)";
 
     TCommPort() = default;
     ~TCommPort();

@@ -260,7 +260,7 @@ TEST_F(KavriTest, HangUpIsReportedOnceAndTheReaderEnds)
         ASSERT_TRUE(Eventually([&] { return reader.IsReading(); }));
         own.HangUp();
         ASSERT_TRUE(Eventually([&] { return !reader.IsRunning(); })) << type;
-        EXPECT_EQ(lost, std::vector<std::string>{"Port does not exist!"});
+        EXPECT_EQ(lost, std::vector<std::string>{"the scanner's port was closed (hang-up)"});
         EXPECT_FALSE(reader.IsReading());
     }
 }

@@ -133,8 +133,8 @@ TEST(TCommPort, HangUpEndsThePortInsteadOfLookingIdle)
     ASSERT_TRUE(port.Open());
     scanner.HangUp();
     EXPECT_EQ(port.BytesWaiting(), -1);
-    // The pseudo-terminal's node goes with its master, as a USB adapter's does.
-    EXPECT_EQ(port.ErrorText(), "Port does not exist!");
+    // The far end closed the line: said so, not taken for a missing port.
+    EXPECT_EQ(port.ErrorText(), "the scanner's port was closed (hang-up)");
     uint8_t buffer[4];
     EXPECT_EQ(port.Read(buffer, 4), 0);
 }
