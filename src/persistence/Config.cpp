@@ -12,6 +12,10 @@
 namespace {
 
 constexpr char ColumnKeyPrefix[] = "Column";
+constexpr int MinFontSize = 4;
+constexpr int MaxFontSize = 72;
+constexpr int DefaultColumnWidth = 50;
+constexpr int MaxColumnWidth = 2000;
 constexpr char DevelopmentAppKey[] = "19465073";
 constexpr int32_t MinTGTimeOut = 5;
 // "\xC2\xA4" is the sign "¤" in UTF-8.
@@ -41,6 +45,9 @@ FONTSPEC ReadFont(const IniFile& ini, std::string_view section, const FONTSPEC& 
     FONTSPEC font;
     font.Name = ini.ReadString(section, "Font", defaultFont.Name);
     font.Size = ini.ReadInteger(section, "Size", defaultFont.Size);
+    // What a font chooser offers; a hand-edited size beyond it makes a list unreadable.
+    if (font.Size < MinFontSize || font.Size > MaxFontSize)
+        font.Size = defaultFont.Size;
     font.Bold = ReadYesNo(ini, section, "Bold", defaultFont.Bold);
     return font;
 }
@@ -88,7 +95,9 @@ void ReadScreenSizes(const IniFile& ini, CONFIG& config, EXTRASETTINGS& extra)
     for (size_t s = 0; s < ScreenSectionNames.size(); ++s)
         for (const std::string& key : ini.ReadSection(ScreenSectionNames[s]))
             if (const int column = ColumnNumber(key); column >= 0)
-                extra.ColumnWidths[s][column] = ini.ReadInteger(ScreenSectionNames[s], key, 50);
+                if (const int width = ini.ReadInteger(ScreenSectionNames[s], key, DefaultColumnWidth);
+                    width >= 0 && width <= MaxColumnWidth)
+                    extra.ColumnWidths[s][column] = width;
 }
 
 void ReadListSections(const IniFile& ini, CONFIG& c, EXTRASETTINGS& extra)
@@ -205,6 +214,9 @@ void LoadConfiguration(CONFIG& config, EXTRASETTINGS& extra)
     c.ControlPortSpeed = ini.ReadInteger("ScanControl", "PortSpeed", c.ControlPortSpeed);
     c.MonitorThresholdHigh = ini.ReadInteger("ScanControl", "MonitorThresholdHigh", c.MonitorThresholdHigh);
     c.MonitorThresholdLow = ini.ReadInteger("ScanControl", "MonitorThresholdLow", c.MonitorThresholdLow);
+    // The window's fields: High 10..99, Low 1..High.
+    c.MonitorThresholdHigh = std::clamp(c.MonitorThresholdHigh, 10, 99);
+    c.MonitorThresholdLow = std::clamp(c.MonitorThresholdLow, 1, c.MonitorThresholdHigh);
 
     c.AutoSaveEnabled = ReadYesNo(ini, "AutoSave", "Enabled", c.AutoSaveEnabled);
     c.AutoSaveInterval =

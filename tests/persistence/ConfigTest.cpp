@@ -83,7 +83,17 @@ TEST_F(ConfigTest, ValuesOutsideTheirLimitsAreCorrected)
     EXPECT_EQ(config.GrantLogMax, -4);
     EXPECT_EQ(config.DecodeBarColor, 6);
     EXPECT_EQ(extra.TGTimeOut, 40);
-    EXPECT_EQ(config.MonitorThresholdHigh, 0);
+    EXPECT_EQ(config.MonitorThresholdHigh, 10);
+    EXPECT_EQ(config.MonitorThresholdLow, 1);
+
+    // What the window's fields and choosers offer: hostile sizes are not applied nor saved.
+    Load("[ScanControl]\r\nMonitorThresholdHigh=500\r\nMonitorThresholdLow=400\r\n[Global]\r\nSize=900\r\n"
+         "SaveScreenSizes=Yes\r\n[Activity]\r\nSize=-3\r\n[ActivityScreen]\r\nColumn0=100000\r\nColumn1=80\r\n");
+    EXPECT_EQ(config.MonitorThresholdHigh, 99);
+    EXPECT_EQ(config.MonitorThresholdLow, 99);
+    EXPECT_EQ(extra.ProgramFont.Size, FONTSPEC{}.Size);
+    EXPECT_EQ(extra.ListFonts[0].Size, FONTSPEC{}.Size);
+    EXPECT_EQ(extra.ColumnWidths[0], (std::map<int, int32_t>{{1, 80}}));
 }
 
 TEST(ParseYesNo, OnlyYesInAnyCaseIsTrue)
