@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "persistence/Config.h"
+#include "platform/DataFolderLock.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 
@@ -10,10 +11,6 @@ namespace {
 
 bool CheckWritable(const std::string& folder, std::string& error)
 {
-    if (!IsDirectory(folder) && !CreateDirectories(folder)) {
-        error = "cannot create the data directory " + folder;
-        return false;
-    }
     const std::string probe = folder + ".zembrant-write-test";
     if (!WriteFileAtomically(probe, "", error)) {
         error = "cannot write to the data directory " + folder + ": " + error;
@@ -42,11 +39,20 @@ void Fail(const std::string& message)
     std::cerr << "zembrant-cli: " << message << "\n";
 }
 
-bool LoadCliConfiguration(const CliOptions& options, CONFIG& config, EXTRASETTINGS& extra)
+bool LoadCliConfiguration(const CliOptions& options, CONFIG& config, EXTRASETTINGS& extra, DataFolderLock& lock)
 {
     std::string dataDir = options.DataDir.empty() ? DefaultDataFolder() : options.DataDir;
     dataDir = WithTrailingSlash(dataDir);
+    if (!IsDirectory(dataDir) && !CreateDirectories(dataDir)) {
+        Fail("cannot create the data directory " + dataDir);
+        return false;
+    }
     std::string error;
+    if (const auto taken = lock.Take(dataDir, error); taken != DataFolderLock::Outcome::Taken) {
+        Fail(taken == DataFolderLock::Outcome::InUse ? error
+                                                     : "cannot write to the data directory " + dataDir + ": " + error);
+        return false;
+    }
     if (!CheckWritable(dataDir, error)) {
         Fail(error);
         return false;

@@ -5,11 +5,13 @@
 
 struct CONFIG;
 struct EXTRASETTINGS;
+class DataFolderLock;
 
 // One message on standard error: "zembrant-cli: " and message.
 void Fail(const std::string& message);
 
 // Settles the data directory (created when missing, and it must be writable) and the
-// configuration file from the command line, then loads the configuration. False after
-// saying why on standard error.
-bool LoadCliConfiguration(const CliOptions& options, CONFIG& config, EXTRASETTINGS& extra);
+// configuration file from the command line, takes the directory's lock for the caller's
+// run (every caller may save into it), then loads the configuration. False after saying
+// why on standard error, also when another process holds the directory.
+bool LoadCliConfiguration(const CliOptions& options, CONFIG& config, EXTRASETTINGS& extra, DataFolderLock& lock);

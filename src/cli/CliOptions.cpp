@@ -49,7 +49,8 @@ const char* const CliUsage =
     "Exit status:\n"
     "  0    the run ended normally (a live session also when stopped by a signal)\n"
     "  1    a failure: a file or port that cannot be opened or read, a folder or log\n"
-    "       that cannot be written, an import that did not complete\n"
+    "       that cannot be written, an import that did not complete, a data directory\n"
+    "       another Zembrant process is using\n"
     "  2    wrong arguments\n"
     "  128+N  a replay stopped by signal N before its end (130 for Ctrl-C)\n";
 

@@ -8,6 +8,7 @@
 #include "model/P25Class.h"
 #include "persistence/Config.h"
 #include "persistence/SystemFiles.h"
+#include "platform/DataFolderLock.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "ui/net/HttpExchange.h"
@@ -72,6 +73,32 @@ bool FreeSite(const std::string& folder, int& rfss, int& site)
     return false;
 }
 
+bool FindTower(const std::vector<TOWERS>& towers, int rfss, int site, std::string& description)
+{
+    for (const TOWERS& tower : towers)
+        if (tower.Rfss == rfss && tower.Site == site) {
+            description = tower.Description;
+            return true;
+        }
+    return false;
+}
+
+// The import names the current site after the directory's list, and so lists it even
+// when nothing names it; the site it only borrowed keeps an entry when the directory or
+// the folder itself gave one.
+void ForgetBorrowedSite(P25Class& model, int rfss, int site, bool listedUnnamed)
+{
+    std::vector<TOWERS> towers;
+    model.GetTowers(towers);
+    std::string description;
+    if (!FindTower(towers, rfss, site, description) || !description.empty() || listedUnnamed)
+        return;
+    model.ClearTowers();
+    for (const TOWERS& tower : towers)
+        if (tower.Rfss != rfss || tower.Site != site)
+            model.SetTowerDescription(tower.Rfss, tower.Site, tower.Description);
+}
+
 // What System.ini holds that the load does not read back but the save writes.
 void KeepSystemIdentity(P25Class& model, const std::string& folder)
 {
@@ -101,7 +128,8 @@ int RunImport(const CliOptions& options)
 
     CONFIG config;
     EXTRASETTINGS extra;
-    if (!LoadCliConfiguration(options, config, extra))
+    DataFolderLock lock;
+    if (!LoadCliConfiguration(options, config, extra, lock))
         return 1;
     const std::string folder = SystemFolderPath(config.DataFolder, options.SystemId);
     if (!IsDirectory(folder)) {
@@ -126,13 +154,18 @@ int RunImport(const CliOptions& options)
     KeepSystemIdentity(model, folder);
     for (const std::string& warning : model.TakeFileWarnings())
         Fail("warning: " + warning);
+    std::vector<TOWERS> towers;
+    model.GetTowers(towers);
+    std::string description;
+    const bool listedUnnamed = FindTower(towers, rfss, site, description) && description.empty();
 
     const DIRECTORYSETTINGS settings = ReadDirectorySettings(config.ConfigFile);
     HttpExchange exchange(DirectoryTransport(config, settings));
     const ImportResult result = ImportSystem(model, exchange, user, settings, config, sysIdText, options.Import);
-    if (result != ImportResult::Imported && result != ImportResult::Failed)
+    // A failed import leaves the folder as it was: half an import is not saved.
+    if (result != ImportResult::Imported)
         return 1;
-    // What came before an error stays, as in the window.
+    ForgetBorrowedSite(model, rfss, site, listedUnnamed);
     std::string error;
     const bool saved = model.SaveSystemFolder(error);
     DeleteFile(folder + TowerFileName(rfss, site));
@@ -142,8 +175,6 @@ int RunImport(const CliOptions& options)
         Fail(error);
         return 1;
     }
-    if (result != ImportResult::Imported)
-        return 1;
     if (!options.Quiet)
         std::cout << "Imported the names of system " << sysIdText << " into " << folder << "\n";
     return 0;

@@ -18,6 +18,7 @@
 #include "input/CaptureReplay.h"
 #include "session/Controller.h"
 #include "persistence/Config.h"
+#include "platform/DataFolderLock.h"
 #include "platform/Files.h"
 
 namespace {
@@ -79,7 +80,7 @@ public:
 
     bool Prepare()
     {
-        if (!LoadCliConfiguration(m_options, m_config, m_extra))
+        if (!LoadCliConfiguration(m_options, m_config, m_extra, m_folderLock))
             return false;
         if (m_options.Logs)
             ApplyLogChoice(m_config, *m_options.Logs);
@@ -109,6 +110,8 @@ public:
         while (!m_controller.PollReplayEnded()) {
             ShowFileWarnings();
             std::this_thread::sleep_for(EndPollInterval);
+            if (m_controller.ReplayRunsLive())
+                m_controller.RefreshStep();
             if (g_stopRequested)
                 m_controller.ReplayRequestStop();
             if (progress && std::chrono::steady_clock::now() >= nextProgress) {
@@ -230,6 +233,10 @@ private:
     {
         m_refresh.DrainLogs();
         m_counters.LogRecordsDropped = m_model.DroppedLogRecords();
+        // Rows of a written log that its cap pushed out before they reached the file.
+        for (int k = 0; k < LogKindCount; ++k)
+            if (Writes(static_cast<LogKind>(k)))
+                m_counters.LogRecordsDropped += m_refresh.Logs.List(static_cast<LogKind>(k)).UnsavedDroppedCount();
         m_refresh.RequestFullRedraw = true;
         m_refresh.RunCycle({false, -1, false});
         for (int k = 0; k < LogKindCount; ++k)
@@ -251,6 +258,8 @@ private:
     }
 
     const CliOptions& m_options;
+    // First in, last out: held until everything of the run is saved.
+    DataFolderLock m_folderLock;
     CONFIG m_config;
     EXTRASETTINGS m_extra;
     Controller m_controller;

@@ -1,9 +1,11 @@
 #pragma once
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "directory/Deadline.h"
 #include "directory/SoapAnswer.h"
 #include "directory/SoapEnvelope.h"
 
@@ -18,19 +20,22 @@ struct HttpAnswer
 };
 
 // One HTTP exchange with the service, made by the front end's network code. The transport
-// knows the endpoint, the user agent, the proxy, the receive time-out and the size limit;
-// it posts body as "text/xml; charset=utf-8" with the given SOAPAction header and follows no
-// redirect. False with the transport's text when no complete answer came.
+// knows the endpoint, the user agent, the proxy, the time-out and the size limit; it posts
+// body as "text/xml; charset=utf-8" with the given SOAPAction header and follows no
+// redirect. False with the transport's text when no complete answer came before deadline.
 class DirectoryExchange
 {
 public:
     virtual ~DirectoryExchange() = default;
-    virtual bool Post(const std::string& soapAction, const std::string& body, HttpAnswer& answer,
-                      std::string& error) = 0;
+    // The longest one call may take, from connecting to the end of reading its answer.
+    virtual std::chrono::milliseconds TimeOut() const = 0;
+    virtual bool Post(const std::string& soapAction, const std::string& body, const Deadline& deadline,
+                      HttpAnswer& answer, std::string& error) = 0;
 };
 
 // The three calls the import makes. An answer that is a SOAP fault is a Fault whatever its
-// HTTP status; any other answer outside 2xx is a Transport error.
+// HTTP status; any other answer outside 2xx is a Transport error. Each call, its answer's
+// decoding and reading included, ends within the exchange's time-out.
 class DirectoryClient
 {
 public:
@@ -43,7 +48,7 @@ public:
 
 private:
     bool Call(std::string_view operation, const std::string& body, std::shared_ptr<const SoapValue>& result,
-              DirectoryError& error);
+              READLIMITS& limits, DirectoryError& error);
 
     DirectoryExchange& m_exchange;
     std::string m_namespace;

@@ -25,7 +25,7 @@ struct DIRECTORYSETTINGS
 // Reads the keys from the configuration file at path; a missing file or key gives the default.
 DIRECTORYSETTINGS ReadDirectorySettings(const std::string& path);
 
-// The receive time-out of a service call in milliseconds. A setting under 45 seconds is
+// The time-out of a whole service call in milliseconds. A setting under 45 seconds is
 // raised to 45 in config too, so that the next save keeps the raised value.
 int32_t RaiseWebTimeOut(CONFIG& config);
 

@@ -1,9 +1,11 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
+
+#include "directory/Deadline.h"
 
 // What went wrong in a service call, in the four kinds the import tells apart.
 enum class DirectoryErrorKind { None, Fault, Transport, Parse, Conversion };
@@ -15,7 +17,8 @@ struct DirectoryError
     std::string Text;
 };
 
-// The parts of the service's result types that the import reads.
+// The parts of the service's result types that the import reads. Their texts are valid
+// UTF-8 (broken sequences as U+FFFD), cut to the length the model keeps.
 struct TrsListDef
 {
     int sid = 0;
@@ -37,27 +40,35 @@ struct Talkgroup
     std::string tgAlpha;
 };
 
-// One SOAP-encoded value with its references resolved: a leaf (Text, or Nil), or a compound
-// (a struct's fields or an array's items, by element name). A value referred to from
-// several places is shared, never copied.
-struct SoapValue
-{
-    bool Nil = false;
-    std::string Text;
-    std::vector<std::pair<std::string, std::shared_ptr<const SoapValue>>> Members;
-    // Levels of values below this one.
-    int Height = 0;
+// An answer's result with its references resolved: a value referred to from several
+// places is decoded once and shared, never copied. Only the readers below look inside.
+class SoapValue;
 
-    bool IsCompound() const { return !Members.empty(); }
+// What reading one answer may cost. It ends by the call's deadline, and because a value
+// that several places refer to is copied into every record that reads it, the records may
+// hold only so much text (an allowance from the answer's size).
+struct READLIMITS
+{
+    Deadline Until;
+    // The allowance of a small answer unless ReadLimits gives one.
+    size_t MaxCopiedBytes = size_t{1} << 20;
 };
+
+// The limits of reading an answer of answerBytes that must be read by deadline.
+READLIMITS ReadLimits(size_t answerBytes, const Deadline& deadline);
 
 // Reads an answer envelope down to its "return" part. A service fault gives a Fault error
 // with the fault string; anything that is not a well-formed answer a Parse error (a
-// reference to a missing or outside target, a cycle, nesting deeper than the limit).
-bool DecodeAnswer(std::string_view xml, std::shared_ptr<const SoapValue>& result, DirectoryError& error);
+// reference to a missing or outside target, a cycle, nesting deeper than the limit, or no
+// end of the decoding by the deadline).
+bool DecodeAnswer(std::string_view xml, std::shared_ptr<const SoapValue>& result, DirectoryError& error,
+                  const Deadline& deadline = {});
 
 // Read the result array of each call; fields the import does not use are ignored. A field
-// that does not hold its type gives a Conversion error.
-bool ReadTrsList(const SoapValue& result, std::vector<TrsListDef>& systems, DirectoryError& error);
-bool ReadTrsSites(const SoapValue& result, std::vector<TrsSite>& sites, DirectoryError& error);
-bool ReadTalkgroups(const SoapValue& result, std::vector<Talkgroup>& talkgroups, DirectoryError& error);
+// that does not hold its type, or reading past the limits, gives a Conversion error.
+bool ReadTrsList(const SoapValue& result, std::vector<TrsListDef>& systems, DirectoryError& error,
+                 const READLIMITS& limits = {});
+bool ReadTrsSites(const SoapValue& result, std::vector<TrsSite>& sites, DirectoryError& error,
+                  const READLIMITS& limits = {});
+bool ReadTalkgroups(const SoapValue& result, std::vector<Talkgroup>& talkgroups, DirectoryError& error,
+                    const READLIMITS& limits = {});

@@ -1,5 +1,6 @@
 #include "directory/SoapEnvelope.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -108,6 +109,26 @@ std::string XmlEscaped(std::string_view text)
                 used = 1;
             }
         }
+        text.remove_prefix(used);
+    }
+    return out;
+}
+
+std::string ValidUtf8(std::string_view text, size_t maxBytes)
+{
+    std::string out;
+    out.reserve(std::min(text.size(), maxBytes));
+    while (!text.empty()) {
+        size_t used = 1;
+        std::string_view piece = text.substr(0, 1);
+        if (static_cast<unsigned char>(text[0]) >= 0x80) {
+            used = Utf8Length(text);
+            piece = used != 0 ? text.substr(0, used) : std::string_view(Replacement);
+            used = std::max(used, size_t{1});
+        }
+        if (piece.size() > maxBytes - out.size())
+            break;
+        out += piece;
         text.remove_prefix(used);
     }
     return out;

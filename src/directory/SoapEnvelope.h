@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -24,3 +25,6 @@ std::string SoapAction(std::string_view ns, std::string_view operation);
 // text as XML character data or attribute value: markup characters and line ends as
 // references, characters XML cannot carry left out, broken UTF-8 as U+FFFD.
 std::string XmlEscaped(std::string_view text);
+
+// text with broken UTF-8 as U+FFFD, cut to at most maxBytes without splitting a character.
+std::string ValidUtf8(std::string_view text, size_t maxBytes = std::string_view::npos);

@@ -18,17 +18,6 @@ constexpr char NotPremiumFault[] = "Not a premium subscriber.";
 
 const std::string Service = ServiceDisplayName;
 
-// text cut to the model's length without splitting a UTF-8 character.
-std::string ModelText(const std::string& text)
-{
-    if (text.size() <= static_cast<size_t>(MaxTextLength))
-        return text;
-    size_t cut = MaxTextLength;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0u) == 0x80u)
-        --cut;
-    return text.substr(0, cut);
-}
-
 void ReportError(const DirectoryError& error, ImportUser& user, const DIRECTORYSETTINGS& settings)
 {
     user.ShowStatus("**Error!**");
@@ -89,7 +78,7 @@ void StoreSites(P25Class& model, const std::vector<TrsSite>& sites)
             continue;
         NamedLockGuard guard(Locks::SYSINFOLOCK);
         if (model.GetTowerDescription(rfss, number).empty())
-            model.SetTowerDescription(rfss, number, ModelText(site.siteDescr));
+            model.SetTowerDescription(rfss, number, site.siteDescr);
     }
 }
 
@@ -113,7 +102,7 @@ void StoreTalkgroups(P25Class& model, const std::vector<Talkgroup>& talkgroups, 
     constexpr uint8_t KeepPriority = 255;
     constexpr uint8_t EmergencyHeeded = 0;
     for (const Talkgroup& talkgroup : talkgroups) {
-        const std::string name = ModelText(talkgroup.tgAlpha.empty() ? talkgroup.tgDescr : talkgroup.tgAlpha);
+        const std::string& name = talkgroup.tgAlpha.empty() ? talkgroup.tgDescr : talkgroup.tgAlpha;
         if (name.empty())
             continue;
         // Held across the test and the store: a busy table must not make a typed name look
@@ -155,7 +144,7 @@ public:
         }
         const TrsListDef& system = systems[static_cast<size_t>(chosen)];
         m_user.ShowStatus("*Processing System Info*");
-        m_model.SetSystemDescription(ModelText(system.sName));
+        m_model.SetSystemDescription(system.sName);
         if (options.Sites != SiteImport::None) {
             m_sitesTouched = true;
             m_user.ShowStatus("*Requesting Site Info*");

@@ -12,6 +12,7 @@
 #include "model/Locks.h"
 #include "persistence/Config.h"
 #include "persistence/SystemFiles.h"
+#include "platform/DataFolderLock.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
 
@@ -327,8 +328,10 @@ bool P25Class::SaveSystemFolder(std::string& error)
         error = "Cannot create \"" + folder + "\": " + (code ? code.message() : "not a folder");
         return false;
     }
-    // What a save killed halfway left behind.
-    RemoveTemporaryFiles(folder);
+    // What a save killed halfway left behind; without the folder's lock such a file may be
+    // another process's save in progress.
+    if (DataFolderLock::IsHeldFor(m_dataFolder))
+        RemoveTemporaryFiles(folder);
     std::vector<std::string> failures;
     const auto write = [this, &failures](const std::string& path, const std::string& text) {
         std::string reason;

@@ -385,6 +385,9 @@ bool AppendToFile(const std::string& path, std::string_view header, std::string_
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
     if (failure != 0) {
+        // A full disk must not leave a log that holds nothing, not even its header.
+        if (status.st_size == 0)
+            ::unlink(path.c_str());
         error = FailureText("write", path, failure) + (error.empty() ? "" : "; " + error);
         return false;
     }

@@ -62,6 +62,16 @@ ConfigDialog& ConfigDialog::Of(MainWindow& window)
     return dialog ? *dialog : *new ConfigDialog(window);
 }
 
+// A port list that also takes a typed device path, as the probe never lists pseudo-terminals.
+static QComboBox* PortChoice()
+{
+    auto* list = new QComboBox;
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->setMinimumContentsLength(16);
+    return list;
+}
+
 QCheckBox* ConfigDialog::Box(const QString& caption, bool CONFIG::*setting)
 {
     auto* box = new QCheckBox(caption);
@@ -93,12 +103,13 @@ QLineEdit* ConfigDialog::Text(std::string CONFIG::*setting)
 
 QWidget* ConfigDialog::BuildDecodePage()
 {
-    m_decodePort = new QComboBox;
+    m_decodePort = PortChoice();
     m_decodePort->setObjectName(QStringLiteral("decodePort"));
     m_decodeRescan = new QPushButton(QStringLiteral("Rescan"));
     m_decodeRescan->setObjectName(QStringLiteral("decodeRescan"));
-    connect(m_decodeRescan, &QPushButton::clicked, this,
-            [this] { FillDecodePorts(m_decodePort->currentData().toString().toStdString()); });
+    connect(m_decodeRescan, &QPushButton::clicked, this, [this] {
+        FillDecodePorts(ChosenPort(m_decodePorts, m_decodePort->currentText().toStdString(), m_window.Config().CommPort));
+    });
     auto* port = Group(QString(), {Caption("Select Serial Port to Use to communicate with the decoding Scanner:"),
                                    Row({m_decodePort, m_decodeRescan}, 0)});
 
@@ -143,12 +154,16 @@ QWidget* ConfigDialog::BuildScannerControlPage()
     m_decodingNote->setObjectName(QStringLiteral("decodingNote"));
     m_controlEnabled = Box(QStringLiteral("Enable control of Second Scanner"), &CONFIG::ScanControlEnabled);
     m_controlEnabled->setObjectName(QStringLiteral("controlEnabled"));
-    m_controlPort = new QComboBox;
+    m_controlPort = PortChoice();
     m_controlPort->setObjectName(QStringLiteral("controlPort"));
     m_controlRescan = new QPushButton(QStringLiteral("Rescan"));
     m_controlRescan->setObjectName(QStringLiteral("controlRescan"));
-    connect(m_controlRescan, &QPushButton::clicked, this,
-            [this] { FillControlPorts(m_controlPort->currentData().toString().toStdString()); });
+    connect(m_controlRescan, &QPushButton::clicked, this, [this] {
+        FillControlPorts(
+            ChosenPort(m_controlPorts, m_controlPort->currentText().toStdString(), m_window.Config().ControlPort));
+        if (!m_controlPorts.ControlAllowed)
+            m_controlEnabled->setChecked(false);
+    });
     m_controlSpeed = Choices(ControlSpeedChoices);
     m_controlSpeed->setObjectName(QStringLiteral("controlSpeed"));
     m_profile = new QComboBox;

@@ -91,6 +91,8 @@ private:
     void ChooseColour(Example& example, bool text, Example* alsoText = nullptr);
     static void Paint(const Example& example);
     void UpdateEnabling();
+    // The settings as the controls read now, over the current ones.
+    void ReadControls(CONFIG& config, EXTRASETTINGS& extra) const;
     void CopyBack();
     void Apply();
 
@@ -103,6 +105,13 @@ private:
     std::vector<std::pair<QComboBox*, int32_t CONFIG::*>> m_indexLists;
     std::vector<std::pair<QLineEdit*, std::string CONFIG::*>> m_texts;
 
+    // What the controls read right after filling: a setting whose control still reads so
+    // keeps its stored value on "Ok".
+    CONFIG m_shown;
+    EXTRASETTINGS m_shownExtra;
+
+    PortList m_decodePorts;
+    PortList m_controlPorts;
     QComboBox* m_decodePort = nullptr;
     QPushButton* m_decodeRescan = nullptr;
     QSlider* m_latency = nullptr;

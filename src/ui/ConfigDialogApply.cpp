@@ -87,30 +87,35 @@ void ConfigDialog::FillDecodePorts(const std::string& current)
 {
     m_decodeRescan->setEnabled(false);
     const CONFIG& config = m_window.Config();
-    const PortList ports = DecodeDeviceList(config.ShowAllPorts, config.HighPort,
-                                            config.ShowAllPorts ? std::vector<SerialDevice>{} : PresentPorts(), current);
-    Fill(m_decodePort, ports);
-    m_decodeRescan->setVisible(ports.RescanVisible);
-    m_decodeRescan->setEnabled(true);
+    m_decodePorts = KeepStoredPort(
+        DecodeDeviceList(config.ShowAllPorts, config.HighPort,
+                         config.ShowAllPorts ? std::vector<SerialDevice>{} : PresentPorts(), current),
+        current);
+    Fill(m_decodePort, m_decodePorts);
+    // The port a session reads stays as it is while the session runs.
+    const bool changeable = !m_window.DecodeActive();
+    m_decodePort->setEnabled(changeable);
+    m_decodeRescan->setVisible(m_decodePorts.RescanVisible);
+    m_decodeRescan->setEnabled(changeable);
 }
 
+// Leaves "Enable control of Second Scanner" as it is: the callers clear it for an empty list.
 void ConfigDialog::FillControlPorts(const std::string& current)
 {
     m_controlRescan->setEnabled(false);
     const CONFIG& config = m_window.Config();
     const std::string decodePort =
-        m_decodePort->count() ? m_decodePort->currentData().toString().toStdString() : config.CommPort;
-    const PortList ports =
+        ChosenPort(m_decodePorts, m_decodePort->currentText().toStdString(), config.CommPort);
+    m_controlPorts = KeepStoredPort(
         ControlDeviceList(config.ShowAllPorts, config.HighPort,
-                          config.ShowAllPorts ? std::vector<SerialDevice>{} : PresentPorts(), decodePort, current);
-    Fill(m_controlPort, ports);
+                          config.ShowAllPorts ? std::vector<SerialDevice>{} : PresentPorts(), decodePort, current),
+        current);
+    Fill(m_controlPort, m_controlPorts);
     // While a session runs the second scanner's port stays as it is.
     const bool changeable = !m_window.DecodeActive();
-    if (!ports.ControlAllowed)
-        m_controlEnabled->setChecked(false);
-    m_controlEnabled->setEnabled(ports.ControlAllowed && changeable);
-    m_controlPort->setEnabled(ports.ControlAllowed && changeable);
-    m_controlRescan->setEnabled(ports.RescanEnabled && changeable);
+    m_controlEnabled->setEnabled(m_controlPorts.ControlAllowed && changeable);
+    m_controlPort->setEnabled(m_controlPorts.ControlAllowed && changeable);
+    m_controlRescan->setEnabled(m_controlPorts.RescanEnabled && changeable);
 }
 
 void ConfigDialog::FillFont(const FontControls& controls, const FONTSPEC& font)
@@ -148,7 +153,9 @@ void ConfigDialog::ChooseColour(Example& example, bool text, Example* alsoText)
 
 void ConfigDialog::UpdateEnabling()
 {
-    m_unidenSpeed->setEnabled(UnidenSpeedEnabled(m_scannerType->currentIndex()));
+    const bool decoding = m_window.DecodeActive();
+    m_scannerType->setEnabled(!decoding);
+    m_unidenSpeed->setEnabled(UnidenSpeedEnabled(m_scannerType->currentIndex()) && !decoding);
     for (const FontControls& font : m_listFonts)
         for (QWidget* control : {static_cast<QWidget*>(font.Name), static_cast<QWidget*>(font.Size),
                                  static_cast<QWidget*>(font.Bold)})
@@ -212,6 +219,12 @@ void ConfigDialog::Prepare(Page page)
     FillDecodePorts(c.CommPort);
     FillControlPorts(c.ControlPort);
     UpdateEnabling();
+    m_shown = c;
+    m_shownExtra = e;
+    ReadControls(m_shown, m_shownExtra);
+    // After the snapshot, so that "Ok" stores it: nothing left to control.
+    if (!m_controlPorts.ControlAllowed)
+        m_controlEnabled->setChecked(false);
     m_screenPages->setCurrentIndex(0);
     m_pages->setCurrentIndex(page);
 }
@@ -231,10 +244,8 @@ void ConfigDialog::done(int result)
     QDialog::done(result);
 }
 
-void ConfigDialog::CopyBack()
+void ConfigDialog::ReadControls(CONFIG& c, EXTRASETTINGS& e) const
 {
-    CONFIG& c = m_window.Config();
-    EXTRASETTINGS& e = m_window.Extra();
     for (const auto& [box, setting] : m_boxes)
         c.*setting = box->isChecked();
     for (const auto& [spin, setting] : m_spins)
@@ -244,10 +255,8 @@ void ConfigDialog::CopyBack()
     for (const auto& [edit, setting] : m_texts)
         c.*setting = edit->text().toStdString();
 
-    if (m_decodePort->currentIndex() >= 0)
-        c.CommPort = m_decodePort->currentData().toString().toStdString();
-    if (m_controlPort->currentIndex() >= 0)
-        c.ControlPort = m_controlPort->currentData().toString().toStdString();
+    c.CommPort = ChosenPort(m_decodePorts, m_decodePort->currentText().toStdString(), c.CommPort);
+    c.ControlPort = ChosenPort(m_controlPorts, m_controlPort->currentText().toStdString(), c.ControlPort);
     c.Latency = m_latency->value();
     c.UnidenSpeed = m_unidenSpeed->currentText().toInt();
     c.ControlPortSpeed = m_controlSpeed->currentText().toInt();
@@ -269,6 +278,45 @@ void ConfigDialog::CopyBack()
     c.DefaultBackground = ToBgr(m_default.Background);
     c.ControlText = ToBgr(m_control.Text);
     c.ControlBackground = ToBgr(m_control.Background);
+}
+
+void ConfigDialog::CopyBack()
+{
+    CONFIG& c = m_window.Config();
+    EXTRASETTINGS& e = m_window.Extra();
+    CONFIG read = c;
+    EXTRASETTINGS readExtra = e;
+    ReadControls(read, readExtra);
+    const CONFIG stored = c;
+    const EXTRASETTINGS storedExtra = e;
+    // Everything as read; then a control that still reads what it showed gives the stored
+    // value back, which it may not have been able to show.
+    c = read;
+    e = readExtra;
+    const auto keep = [&]<typename T>(T CONFIG::*setting) {
+        c.*setting = OkValue(stored.*setting, m_shown.*setting, read.*setting);
+    };
+    for (const auto& binding : m_boxes)
+        keep(binding.second);
+    for (const auto& binding : m_spins)
+        keep(binding.second);
+    for (const auto& binding : m_indexLists)
+        keep(binding.second);
+    for (const auto& binding : m_texts)
+        keep(binding.second);
+    for (auto setting : {&CONFIG::CommPort, &CONFIG::ControlPort, &CONFIG::ScannerProfile})
+        keep(setting);
+    for (auto setting : {&CONFIG::Latency, &CONFIG::UnidenSpeed, &CONFIG::ControlPortSpeed, &CONFIG::GrantLogMax,
+                         &CONFIG::BackupDays, &CONFIG::ProxyType})
+        keep(setting);
+    keep(&CONFIG::QuietFrequency);
+    for (auto setting : {&CONFIG::EvenText, &CONFIG::OddText, &CONFIG::EvenBackground, &CONFIG::OddBackground,
+                         &CONFIG::DefaultText, &CONFIG::DefaultBackground, &CONFIG::ControlText,
+                         &CONFIG::ControlBackground})
+        keep(setting);
+    e.ProgramFont = OkValue(storedExtra.ProgramFont, m_shownExtra.ProgramFont, readExtra.ProgramFont);
+    for (size_t s = 0; s < e.ListFonts.size(); ++s)
+        e.ListFonts[s] = OkValue(storedExtra.ListFonts[s], m_shownExtra.ListFonts[s], readExtra.ListFonts[s]);
     ApplyConfigOkRules(c);
 }
 

@@ -427,7 +427,7 @@ void Editors::AddSystemMenu(QMenu* system)
 
 void Editors::AddTablesItem(QMenu* system)
 {
-    system->addAction(QStringLiteral("Edit &Identifier Tables"), m_window, [this] { EditIdentifierTables(); });
+    system->addAction(QStringLiteral("Edit I&dentifier Tables"), m_window, [this] { EditIdentifierTables(); });
 }
 
 bool Editors::Identified()

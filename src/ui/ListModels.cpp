@@ -155,6 +155,8 @@ ListView::ListView(ListModel* model, QWidget* parent)
     setModel(m_proxy);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control instead of walking its cells.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     setShowGrid(false);
     setContextMenuPolicy(Qt::CustomContextMenu);

@@ -21,11 +21,13 @@
 
 #include <array>
 
+#include "ui/ActivityControls.h"
 #include "ui/ConfigDialog.h"
 #include "ui/Editors.h"
 #include "ui/ListModels.h"
 #include "ui/QtText.h"
 #include "ui/RateChart.h"
+#include "ui/WindowTabs.h"
 #include "view/ListSorting.h"
 
 namespace {
@@ -66,10 +68,10 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     auto* central = new QWidget;
     auto* grid = new QGridLayout(central);
     grid->setContentsMargins(6, 6, 6, 6);
-    m_tabs = new QTabWidget;
+    m_tabs = new WindowTabs;
     m_tabs->setTabPosition(QTabWidget::South);
-    // Ten tabs: narrow ones, so that all of them show at the usual window widths.
-    m_tabs->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 4px; }"));
+    // Ten tabs: narrow ones, so that all of them show whole at the usual window widths.
+    m_tabs->Row()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 3px; }"));
     m_tabs->addTab(BuildActivityTab(), QStringLiteral("System Activity"));
     m_tabs->addTab(BuildAffiliationLogTab(), QStringLiteral("Affiliation Log"));
     m_tabs->addTab(BuildAffiliationListTab(), QStringLiteral("Affiliation List (0)"));
@@ -108,7 +110,12 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
     grid->addWidget(m_tabs, 0, 0);
     m_panels = BuildStatusPanels();
     grid->addWidget(m_panels, 0, 1, Qt::AlignTop);
-    grid->addWidget(BuildStatusLine(), 1, 0, 1, 2);
+    // The tab row hangs from the pages, as in one tab control.
+    grid->setVerticalSpacing(0);
+    grid->addWidget(m_tabs->Row(), 1, 0, 1, 2);
+    QWidget* statusLine = BuildStatusLine();
+    statusLine->setContentsMargins(0, 6, 0, 0);
+    grid->addWidget(statusLine, 2, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(0, 1);
     setCentralWidget(central);
@@ -140,11 +147,20 @@ MainWindow::MainWindow(const CommandLine& commandLine, Prompter& prompter)
         if (m_controller.IsLogAutoSaved(kind))
             SaveLog(kind);
     };
-    m_controller.onPortError = [this](const std::string&) {
-        QMetaObject::invokeMethod(this, [this] { m_controller.PortErrorReported(); }, Qt::QueuedConnection);
+    m_controller.onPortError = [this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                m_prompter.Tell(this, QStringLiteral("Serial Port Open Error"), Q(text));
+                m_controller.PortErrorReported();
+            },
+            Qt::QueuedConnection);
     };
     m_controller.onReplayEnded = [this] {
         QMetaObject::invokeMethod(this, [this] { ReplayEnded(); }, Qt::QueuedConnection);
+    };
+    m_controller.onSaveError = [this](const std::string& error) {
+        QMetaObject::invokeMethod(this, [this, error] { Report(error); }, Qt::QueuedConnection);
     };
     m_controller.onBackupEnded = [this] {
         QMetaObject::invokeMethod(
@@ -178,6 +194,7 @@ MainWindow::~MainWindow()
     m_refresh.onSection = nullptr;
     m_refresh.Logs.onClear = nullptr;
     m_controller.onReplayEnded = nullptr;
+    m_controller.onSaveError = nullptr;
     m_controller.onBackupEnded = nullptr;
     m_controller.onPortError = nullptr;
 }
@@ -407,6 +424,13 @@ QWidget* MainWindow::BuildActivityTab()
                                     [this]() -> const std::vector<TextRow>& { return m_refresh.CurrentPatches; },
                                     "currentPatches");
     OddEven(patches, m_config);
+    // The narrow list shows both headers; the stretched last column would never shrink
+    // below its first width.
+    QHeaderView* patchHeader = patches->horizontalHeader();
+    patches->setColumnWidth(0, patchHeader->sectionSizeHint(0));
+    patches->setColumnWidth(1, patchHeader->sectionSizeHint(1));
+    patches->setMinimumWidth(patchHeader->sectionSizeHint(0) + patchHeader->sectionSizeHint(1) +
+                             2 * patches->frameWidth());
     m_drawers[RefreshCycle::Section::Patches].push_back([patches] { TextModel(patches)->Rebuilt(); });
     ListView* grants = AddLogList(LogKind::RecentGrants,
                                   {"Time", "Type", "Ch", "Freq", "TG", "TG Desc", "RID", "RID Description"},
@@ -426,6 +450,11 @@ QWidget* MainWindow::BuildActivityTab()
     m_low = new QSpinBox;
     m_low->setRange(0, 99);
     m_low->setValue(std::clamp(m_config.MonitorThresholdLow, 0, 99));
+    m_high->setObjectName(QStringLiteral("thresholdHigh"));
+    m_low->setObjectName(QStringLiteral("thresholdLow"));
+    // A typed value counts when the field is left, not digit by digit: "60" must not pass as "6".
+    m_high->setKeyboardTracking(false);
+    m_low->setKeyboardTracking(false);
     connect(m_high, &QSpinBox::valueChanged, this, [this](int value) {
         if (AcceptsHighThreshold(value)) {
             m_config.MonitorThresholdHigh = value;
@@ -447,6 +476,7 @@ QWidget* MainWindow::BuildActivityTab()
     tl->addWidget(m_low);
 
     m_holdButton = new QPushButton(QStringLiteral("Hold TalkGroup"));
+    m_holdButton->setObjectName(QStringLiteral("holdButton"));
     connect(m_holdButton, &QPushButton::clicked, this, &MainWindow::ToggleHold);
     auto* usage = new QPushButton(QStringLiteral("Usage Code Descriptions"));
     connect(usage, &QPushButton::clicked, this, [this, usage] {
@@ -457,24 +487,14 @@ QWidget* MainWindow::BuildActivityTab()
     m_holdLabel = new QLabel(QStringLiteral("No Hold"));
     m_holdLabel->setObjectName(QStringLiteral("holdLabel"));
 
-    auto* extras = new QWidget;
-    auto* el = new QHBoxLayout(extras);
-    el->setContentsMargins(0, 0, 0, 0);
-    el->addWidget(m_patchGroup, 1);
-    el->addWidget(m_grantGroup, 3);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(thresholds);
-    bottom->addWidget(m_holdButton);
-    bottom->addWidget(usage);
-    bottom->addWidget(m_holdLabel);
-    bottom->addStretch(1);
+    m_activityControls = new ActivityControls({m_patchGroup, m_grantGroup}, ActivityListsHeight,
+                                              {thresholds, m_holdButton, usage, m_holdLabel}, m_holdLabel);
 
     auto* site = new QGroupBox(QStringLiteral("Site Activity"));
     auto* sl = new QVBoxLayout(site);
     sl->setContentsMargins(4, 4, 4, 4);
-    sl->addWidget(activity, 3);
-    sl->addWidget(extras, 2);
-    sl->addLayout(bottom);
+    sl->addWidget(activity, 1);
+    sl->addWidget(m_activityControls);
     return site;
 }
 
@@ -523,6 +543,9 @@ QWidget* MainWindow::LogButtons(LogKind kind, ListView* view, QWidget* extra)
     auto* clear = new QPushButton(QStringLiteral("Clear"));
     clear->setObjectName(QStringLiteral("clear ") + view->objectName());
     connect(clear, &QPushButton::clicked, this, [this, kind, view] {
+        if (ClearAsksFirst(kind, m_config.Confirmations) &&
+            !m_prompter.Ask(this, QString::fromUtf8(ClearQuestionCaption), QString::fromUtf8(ClearQuestion)))
+            return;
         {
             std::lock_guard guard(m_refresh.Mutex());
             m_refresh.Logs.List(kind).Clear();
@@ -627,7 +650,7 @@ QWidget* MainWindow::BuildAffiliationListTab()
     m_affiliateCount = new QLabel(QStringLiteral("0"));
     m_drawers[RefreshCycle::Section::Affiliations].push_back([this, list] {
         TextModel(list)->Rebuilt();
-        m_tabs->setTabText(static_cast<int>(WindowTab::AffiliationList), Q(m_refresh.AffiliationCaption));
+        m_tabs->SetCaption(static_cast<int>(WindowTab::AffiliationList), Q(m_refresh.AffiliationCaption));
         m_affiliateCount->setText(QString::number(m_refresh.Affiliations.Size()));
     });
     auto* refresh = new QPushButton(QStringLiteral("Refresh"));
@@ -677,7 +700,7 @@ QWidget* MainWindow::BuildPatchesTab()
     OddEven(list, m_config);
     m_drawers[RefreshCycle::Section::Patches].push_back([this, list] {
         TextModel(list)->Rebuilt();
-        m_tabs->setTabText(static_cast<int>(WindowTab::Patches), Q(m_refresh.PatchesCaption));
+        m_tabs->SetCaption(static_cast<int>(WindowTab::Patches), Q(m_refresh.PatchesCaption));
     });
     ListView* log = AddLogList(LogKind::PatchLog, {"Time Stamp", "Description"}, "patchLog");
     return Column({Group(QStringLiteral("Patch List"), list),
@@ -791,7 +814,7 @@ QWidget* MainWindow::BuildStatusLine()
 void MainWindow::ApplyTabVisibility()
 {
     for (int tab = 0; tab < m_tabs->count(); ++tab)
-        m_tabs->setTabVisible(tab, IsTabVisible(m_config, static_cast<WindowTab>(tab)));
+        m_tabs->SetShown(tab, IsTabVisible(m_config, static_cast<WindowTab>(tab)));
 }
 
 void MainWindow::ApplyLayout()
@@ -810,5 +833,6 @@ void MainWindow::ApplyLayout()
     const ActivityExtras extras = ActivityLayout(m_config.ShowGrantLog, m_config.ShowPatchList);
     m_patchGroup->setVisible(extras.PatchList);
     m_grantGroup->setVisible(extras.RecentGrants);
-    m_patchGroup->parentWidget()->setVisible(extras.PatchList || extras.RecentGrants);
+    // The controls go beside the lists whenever the tab is wide enough for both.
+    m_activityControls->SetListsShown(extras.PatchList || extras.RecentGrants);
 }

@@ -20,6 +20,7 @@
 #include "view/RowMenu.h"
 #include "view/WindowRules.h"
 
+class ActivityControls;
 class Editors;
 class QAction;
 class QCheckBox;
@@ -29,7 +30,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
-class QTabWidget;
+class WindowTabs;
 class RateChart;
 class ListView;
 class LogRowModel;
@@ -178,7 +179,7 @@ private:
     QTimer m_autoSaveTimer;
     QTimer m_backupTimer;
 
-    QTabWidget* m_tabs = nullptr;
+    WindowTabs* m_tabs = nullptr;
     QPushButton* m_startStop = nullptr;
     QAction* m_readRadio = nullptr;
     QAction* m_stopRadio = nullptr;
@@ -207,6 +208,9 @@ private:
     QSpinBox* m_low = nullptr;
     QGroupBox* m_patchGroup = nullptr;
     QGroupBox* m_grantGroup = nullptr;
+    // What the patch and grant lists under the activity list take of its group.
+    static constexpr int ActivityListsHeight = 235;
+    ActivityControls* m_activityControls = nullptr;
     QCheckBox* m_filterEnabled = nullptr;
     QLabel* m_affiliateCount = nullptr;
 };

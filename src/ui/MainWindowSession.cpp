@@ -18,6 +18,7 @@
 #include <chrono>
 #include <utility>
 
+#include "ui/HoldPrompt.h"
 #include "ui/ListModels.h"
 #include "ui/QtText.h"
 #include "ui/RateChart.h"
@@ -40,7 +41,7 @@ std::optional<CaptureKind> AskCaptureKind(QWidget* parent)
     auto* kinds = new QComboBox;
     for (int kind = 0; kind < CaptureKindCount; ++kind)
         kinds->addItem(QString::fromUtf8(CaptureKindText(static_cast<CaptureKind>(kind))));
-    kinds->setCurrentIndex(static_cast<int>(CaptureKind::ZembrantDump));
+    kinds->setCurrentIndex(0);
     form->addRow(QStringLiteral("File Type:"), kinds);
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox;
@@ -152,7 +153,17 @@ void MainWindow::SectionDrawn(RefreshCycle::Section section)
             m_pendingSections.push_back(section);
         return;
     }
+    if (section == RefreshCycle::Section::Counts) {
+        // A replay's processing thread writes the labels between blocks.
+        std::lock_guard guard(m_refresh.Mutex());
+        const SystemLabels& l = m_refresh.Labels;
+        for (const char* name : {"Talkgroup ID Count:", "compact TGIDs:"})
+            m_values[QString::fromUtf8(name)]->setText(Q(l.TalkgroupCount));
+        for (const char* name : {"Radio ID Count:", "compact RIDs:"})
+            m_values[QString::fromUtf8(name)]->setText(Q(l.RadioCount));
+    }
     if (section == RefreshCycle::Section::SystemInformation) {
+        std::lock_guard guard(m_refresh.Mutex());
         const SystemLabels& l = m_refresh.Labels;
         const std::pair<const char*, const std::string*> values[] = {
             {"SysID:", &l.SysId},
@@ -185,6 +196,8 @@ void MainWindow::OneSecond(bool chart)
     m_values["compact Decode:"]->setText(Q(figures.Rate.DecodeText));
     m_rateBar->setValue(figures.Rate.Bar);
     m_values["Buffer Available:"]->setText(Q(figures.Buffer));
+    if (!m_controller.IsReplaying())
+        m_replayLabel->setText(Q(figures.Notice));
     if (!chart)
         return;
     // The totals start again with each session and replay.
@@ -323,7 +336,8 @@ void MainWindow::ReadDataFromFile()
                                    this, QString(), QString(),
                                    QStringLiteral("All Supported Files (*.p25,*.log,*.txt) (*.p25 *.log *.txt);;"
                                                   "Anritsu P25 Data File (*.p25) (*.p25);;Log Files (*.log) (*.log);;"
-                                                  "Text Files (*.txt) (*.txt);;All Files (*.*) (*)"));
+                                                  "Text Files (*.txt) (*.txt);;All Files (*.*) (*)"),
+                                   nullptr, QFileDialog::HideNameFilterDetails);
     std::string error;
     std::optional<CaptureKind> kind;
     if (!path.isEmpty() && !m_controller.ReplayOpen(path.toStdString(), error))
@@ -363,7 +377,15 @@ void MainWindow::ReplayStarted()
 
 void MainWindow::ReplayEnded()
 {
-    if (!m_controller.IsReplaying() || !m_controller.ReplayFinish())
+    // A close ended it: the close finishes it, with no notice over a window that is going.
+    if (m_controller.ClosingDown() || !m_controller.IsReplaying() || !m_controller.PollReplayEnded())
+        return;
+    TakeAutoSaveBoxes();
+    std::string errors;
+    m_controller.ReplayStopSaves(errors);
+    if (!m_controller.AutoSaveTimerOn())
+        m_autoSaveTimer.stop();
+    if (!m_controller.ReplayFinish())
         return;
     m_refresh.DrainLogs();
     m_refresh.RequestFullRedraw = true;
@@ -373,6 +395,7 @@ void MainWindow::ReplayEnded()
     m_readRadio->setEnabled(true);
     m_stopRadio->setEnabled(false);
     m_startStop->setText(QStringLiteral("Read Data From Radio"));
+    Report(errors);
     m_prompter.Tell(this, QString::fromUtf8(ControllerTexts::ReplayDoneCaption),
                     QString::fromUtf8(ControllerTexts::ReplayDone));
     m_startStop->setEnabled(true);
@@ -400,6 +423,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
         }
         TakeAutoSaveBoxes();
         std::string errors;
+        if (m_controller.IsExitSaveQuestionDue() &&
+            m_prompter.Ask(this, QString::fromUtf8(ControllerTexts::ExitSaveQuestionCaption),
+                           QString::fromUtf8(ControllerTexts::ExitSaveQuestion)))
+            m_controller.SaveAtExit(errors);
         m_controller.CloseBegin(errors);
         Report(errors);
     }
@@ -424,11 +451,8 @@ void MainWindow::ToggleHold()
         if (askHoldTalkgroup) {
             held = askHoldTalkgroup(prefill);
         } else {
-            bool ok = false;
-            const QString text = QInputDialog::getText(this, QStringLiteral("Hold TalkGroup"),
-                                                       QStringLiteral("Talkgroup:"), QLineEdit::Normal, prefill, &ok);
-            if (ok)
-                held = HoldTalkgroupFrom(text.toStdString());
+            if (const std::optional<QString> text = AskHoldTalkgroup(this, prefill))
+                held = HoldTalkgroupFrom(text->toStdString());
         }
         if (held)
             SetHold(*held);

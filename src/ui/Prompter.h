@@ -1,4 +1,5 @@
 #pragma once
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
@@ -11,6 +12,8 @@ public:
     // True for Yes.
     virtual bool Ask(QWidget* parent, const QString& title, const QString& text) = 0;
     virtual void Tell(QWidget* parent, const QString& title, const QString& text) = 0;
+    // An existing folder, or empty when the user cancels (as a prompter without a chooser does).
+    virtual QString ChooseFolder(QWidget*, const QString&, const QString&) { return {}; }
 };
 
 class MessageBoxPrompter : public Prompter
@@ -23,5 +26,9 @@ public:
     void Tell(QWidget* parent, const QString& title, const QString& text) override
     {
         QMessageBox::information(parent, title, text);
+    }
+    QString ChooseFolder(QWidget* parent, const QString& title, const QString& start) override
+    {
+        return QFileDialog::getExistingDirectory(parent, title, start);
     }
 };

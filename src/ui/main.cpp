@@ -7,6 +7,8 @@
 
 #include "input/InputNames.h"
 #include "persistence/Config.h"
+#include "platform/DataFolderLock.h"
+#include "ui/DataFolderChoice.h"
 #include "ui/MainWindow.h"
 
 int main(int argc, char** argv)
@@ -34,9 +36,13 @@ int main(int argc, char** argv)
         }
     }
     const std::string executableFolder = QApplication::applicationDirPath().toStdString() + "/";
-    const CommandLine commandLine = ParseCommandLine(args, executableFolder, DefaultDataFolder(), ConfigFileName);
+    CommandLine commandLine = ParseCommandLine(args, executableFolder, DefaultDataFolder(), ConfigFileName);
 
     MessageBoxPrompter prompter;
+    // Held until the window is gone and everything is saved.
+    DataFolderLock folderLock;
+    if (!HoldDataFolder(commandLine, folderLock, prompter))
+        return 0;
     MainWindow window(commandLine, prompter);
     window.show();
     if (!replayFile.isEmpty())

@@ -52,6 +52,11 @@ int SelectedIndex(const std::vector<std::string>& names, std::string_view curren
     return found == names.end() ? 0 : static_cast<int>(found - names.begin());
 }
 
+bool HoldsName(const std::vector<std::string>& names, std::string_view name)
+{
+    return std::any_of(names.begin(), names.end(), [name](const std::string& n) { return EqualsIgnoringCase(n, name); });
+}
+
 // The index in present of the device a stored port name stands for, or -1.
 int FindDevice(const std::vector<SerialDevice>& present, std::string_view name)
 {
@@ -84,6 +89,7 @@ PortList DeviceList(bool showAllPorts, int highPort, const std::vector<SerialDev
         list.Names = PortNames(true, highPort, {}, {});
         list.Labels = list.Names;
         list.Selected = SelectedIndex(list.Names, currentPort, EqualsIgnoringCase);
+        list.HoldsCurrent = HoldsName(list.Names, currentPort);
         return list;
     }
     const int current = FindDevice(present, currentPort);
@@ -91,8 +97,10 @@ PortList DeviceList(bool showAllPorts, int highPort, const std::vector<SerialDev
     for (size_t i = 0; i < count; ++i) {
         if (static_cast<int>(i) == leftOut)
             continue;
-        if (static_cast<int>(i) == current)
+        if (static_cast<int>(i) == current) {
             list.Selected = static_cast<int>(list.Names.size());
+            list.HoldsCurrent = true;
+        }
         list.Names.push_back(present[i].Device);
         list.Labels.push_back(present[i].Description.empty() ? present[i].Device
                                                               : present[i].Device + " (" + present[i].Description + ")");
@@ -123,6 +131,7 @@ PortList DecodePortList(bool showAllPorts, int highPort, const std::vector<int>&
     list.Names = PortNames(showAllPorts, highPort, probedPorts, {});
     list.Labels = list.Names;
     list.Selected = SelectedIndex(list.Names, currentPort, [](std::string_view a, std::string_view b) { return a == b; });
+    list.HoldsCurrent = std::find(list.Names.begin(), list.Names.end(), currentPort) != list.Names.end();
     list.RescanVisible = !showAllPorts;
     return list;
 }
@@ -134,6 +143,7 @@ PortList ControlPortList(bool showAllPorts, int highPort, const std::vector<int>
     list.Names = PortNames(showAllPorts, highPort, probedPorts, decodePort);
     list.Labels = list.Names;
     list.Selected = SelectedIndex(list.Names, currentPort, EqualsIgnoringCase);
+    list.HoldsCurrent = HoldsName(list.Names, currentPort);
     list.RescanEnabled = !showAllPorts;
     list.ControlAllowed = !list.Names.empty();
     return list;
@@ -154,6 +164,27 @@ PortList ControlDeviceList(bool showAllPorts, int highPort, const std::vector<Se
     list.RescanEnabled = !showAllPorts;
     list.ControlAllowed = !list.Names.empty();
     return list;
+}
+
+PortList KeepStoredPort(PortList list, std::string_view storedPort)
+{
+    if (list.HoldsCurrent || Trimmed(storedPort, " \t").empty())
+        return list;
+    list.Names.insert(list.Names.begin(), std::string(storedPort));
+    list.Labels.insert(list.Labels.begin(), std::string(storedPort));
+    list.Selected = 0;
+    list.HoldsCurrent = true;
+    list.ControlAllowed = true;
+    return list;
+}
+
+std::string ChosenPort(const PortList& list, std::string_view text, std::string_view storedPort)
+{
+    for (size_t i = 0; i < list.Labels.size() && i < list.Names.size(); ++i)
+        if (list.Labels[i] == text)
+            return list.Names[i];
+    const std::string_view typed = Trimmed(text, " \t");
+    return std::string(typed.empty() ? storedPort : typed);
 }
 
 int UnidenSpeedIndex(int speed)

@@ -37,6 +37,8 @@ struct PortList
     bool RescanEnabled = true;
     // The control list only: an empty list clears and disables "Enable control of Second Scanner".
     bool ControlAllowed = true;
+    // Whether an entry stands for the current port (Selected is the first entry otherwise).
+    bool HoldsCurrent = false;
 };
 
 // probedPorts: the numbers of the ports present (the serial port enumeration up to
@@ -63,6 +65,22 @@ PortList DecodeDeviceList(bool showAllPorts, int highPort, const std::vector<Ser
                           std::string_view currentPort);
 PortList ControlDeviceList(bool showAllPorts, int highPort, const std::vector<SerialDevice>& present,
                            std::string_view decodePort, std::string_view currentPort);
+
+// The list with the stored port put first when no entry stands for it, so that "Ok" keeps a
+// port that was not probed (a pseudo-terminal, an unplugged adapter) instead of the first one.
+PortList KeepStoredPort(PortList list, std::string_view storedPort);
+// The port "Ok" stores from a port list's text: an entry's name when the text is its label,
+// else the typed text trimmed, else (nothing typed) the stored port.
+std::string ChosenPort(const PortList& list, std::string_view text, std::string_view storedPort);
+
+// What "Ok" stores for one setting: the stored value while its control still reads what it
+// showed, even where the control could not show it (a speed not in a list, a number outside
+// a spin's range, a colour's unused high byte).
+template <typename T>
+T OkValue(const T& stored, const T& shown, const T& read)
+{
+    return read == shown ? stored : read;
+}
 
 // The index of value in a fixed choice list, else of the fallback.
 template <size_t N>

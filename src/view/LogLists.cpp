@@ -58,6 +58,11 @@ std::string FrequencyCell(const P25Class& model, int channel, double frequency)
 
 }
 
+bool ClearAsksFirst(LogKind kind, bool confirmations)
+{
+    return confirmations && kind != LogKind::RawDump;
+}
+
 LogSettings LogSettings::From(const CONFIG& config, bool filterRegistrations)
 {
     LogSettings s;
@@ -111,8 +116,10 @@ void LogList::SetCells(LogRow& row, std::initializer_list<std::string_view> cell
 
 void LogList::DropOldest()
 {
-    if (!m_rows.front().Saved)
+    if (!m_rows.front().Saved) {
         --m_unsaved;
+        ++m_unsavedDropped;
+    }
     m_rows.pop_front();
     ++m_dropped;
     if (m_firstUnsaved > 0)

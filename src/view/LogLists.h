@@ -30,6 +30,12 @@ enum class LogKind
 };
 constexpr int LogKindCount = 8;
 
+// "Clear" on a log tab asks first while confirmations are on, on every log but the raw
+// data dump.
+inline constexpr char ClearQuestionCaption[] = "Clear Screen";
+inline constexpr char ClearQuestion[] = "Clear this screen?";
+bool ClearAsksFirst(LogKind kind, bool confirmations);
+
 struct LogRow
 {
     std::vector<std::string> Cells;
@@ -81,6 +87,8 @@ public:
     // appends and removes only the difference, never copying the whole list.
     uint64_t AppendedCount() const { return m_appended; }
     uint64_t DroppedCount() const { return m_dropped; }
+    // Rows the cap pushed out before any save wrote them.
+    uint64_t UnsavedDroppedCount() const { return m_unsavedDropped; }
 
     // Appends every unsaved row to its log file under dataFolder and marks it saved. Rows
     // are written into the file of the site they were logged under (current: the site of
@@ -110,6 +118,7 @@ private:
     bool m_syncOnSave = true;
     uint64_t m_appended = 0;
     uint64_t m_dropped = 0;
+    uint64_t m_unsavedDropped = 0;
 };
 
 // The eight log lists and the rules that turn pending records into their rows.

@@ -93,6 +93,19 @@ ActivityExtras ActivityLayout(bool showGrantLog, bool showPatchList)
     return {showPatchList, showGrantLog, showGrantLog || showPatchList};
 }
 
+int TabWidthCap(std::vector<int> widths, int available, int minimum)
+{
+    std::sort(widths.begin(), widths.end());
+    long left = available;
+    for (size_t i = 0; i < widths.size(); ++i) {
+        const long share = left / static_cast<long>(widths.size() - i);
+        if (widths[i] > share)
+            return std::max(static_cast<int>(share), minimum);
+        left -= widths[i];
+    }
+    return INT_MAX;
+}
+
 bool IsTabVisible(const CONFIG& config, WindowTab tab)
 {
     switch (tab) {

@@ -56,6 +56,11 @@ struct ActivityExtras
 
 ActivityExtras ActivityLayout(bool showGrantLog, bool showPatchList);
 
+// The widest a tab may be so that tabs of these full widths fit into available: the widest
+// tabs give up their width first, the narrow ones keep theirs. INT_MAX when all fit; never
+// below minimum.
+int TabWidthCap(std::vector<int> widths, int available, int minimum);
+
 // The tabs in their order; the first is always shown.
 enum class WindowTab
 {

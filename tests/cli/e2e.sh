@@ -151,6 +151,29 @@ signal_stops_replay)
     [ $rc -eq 143 ] || fail "exit status $rc after SIGTERM on standard input"
     ls "$work"/stdin/System*/TalkGroups.txt > /dev/null || fail "what was read from standard input is not saved"
     ;;
+data_folder_lock)
+    "$sim" capture --kind 4 --blocks 3000 --seed 3 -o "$work/capture.txt" || fail "sim"
+    "$cli" replay "$work/capture.txt" --data-dir "$work/alone" --clock-start 1700000000 --quiet || fail "replay alone"
+    mkfifo "$work/fifo"
+    # The first run holds the folder as long as its writer keeps the FIFO open.
+    "$cli" replay "$work/fifo" --data-dir "$work/data" --clock-start 1700000000 --quiet &
+    pid=$!
+    exec 3> "$work/fifo"
+    cat "$work/capture.txt" >&3
+    for args in "replay $work/capture.txt" "live --port $work/no-such-port --scanner pro96 --duration 1"; do
+        "$cli" $args --data-dir "$work/data" --quiet > "$work/out" 2> "$work/err"
+        [ $? -eq 1 ] || fail "a second '$args' should exit 1"
+        [ "$(cat "$work/err")" = "zembrant-cli: Zembrant is already using the data folder $work/data/ (process $pid)" ] ||
+            fail "second '$args': $(cat "$work/err")"
+    done
+    "$cli" --version > /dev/null || fail "--version refused while the folder is held"
+    sleep 2
+    stop_within INT $pid 5
+    exec 3>&-
+    [ $rc -eq 130 ] || fail "the first run exits $rc"
+    diff -r "$work/alone" "$work/data" > "$work/diff" || { head "$work/diff"; fail "the first run's folder is not whole"; }
+    "$cli" replay "$work/capture.txt" --data-dir "$work/data" --quiet || fail "the folder stays taken after the run"
+    ;;
 failures)
     "$cli" live --port "$work/no-such-port" --scanner pro96 --duration 5 --data-dir "$work/data" --quiet \
         2> "$work/err"

@@ -83,6 +83,18 @@ import_names)
     grep -q '<sysid xsi:type="xsd:string">1A4</sysid>' <<< "$log" || fail "the system ID sent: $log"
     grep -q '<password xsi:type="xsd:string">abc</password>' <<< "$log" || fail "the password sent"
     grep -q '<sid xsi:type="xsd:int">3</sid>' <<< "$log" || fail "the chosen system's sites"
+
+    # A folder that names no site: the site the import borrows to load it is never listed.
+    mkdir "$work/data/System2B5"
+    printf '[System]\r\nSystemID=693\r\n' > "$work/data/System2B5/System.ini"
+    towers() { tr -d '\r' < "$work/data/System2B5/System.ini" | sed -n '/^\[Towers\]/,/^\[/{/^[0-9]/p}'; }
+    for sites in "" "$(site 2 'North Ridge' 1)"; do
+        answer getTrsSites "$sites"
+        "$cli" import --system 2B5 --data-dir "$work/data" > /dev/null 2> "$work/err" ||
+            fail "import into a folder without a site exits $?: $(cat "$work/err")"
+    done
+    [ "$(towers)" = "001002=North Ridge" ] || fail "towers: $(towers)"
+    ls "$work/data/System2B5" | grep -q '^Tower' && fail "tower files: $(ls "$work/data/System2B5")"
     ;;
 import_fault)
     envelope '<SOAP-ENV:Fault><faultcode>SOAP-ENV:Server</faultcode><faultstring>Invalid Username or Password</faultstring></SOAP-ENV:Fault>' \

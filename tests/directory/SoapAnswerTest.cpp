@@ -31,6 +31,9 @@ TEST(SoapAnswer, ReadsEachFormOfTheResult)
     } cases[] = {
         {Answer("getTrsSites", Site(1, "North", 2) + Site(1005, "Gr\xC3\xBCnwald &amp; <![CDATA[<East>]]>", 0)),
          "2/1 North;0/1005 Gr\xC3\xBCnwald & <East>;"},
+        // Broken UTF-8 as U+FFFD, byte by byte.
+        {Answer("getTrsSites", Site(4, "Gr\xFCn \xC3(\xE2\x82", 1)),
+         "1/4 Gr\xEF\xBF\xBDn \xEF\xBF\xBD(\xEF\xBF\xBD\xEF\xBF\xBD;"},
         // Items in multiRef elements beside the response, as Axis writes them.
         {Answer("getTrsSites", "<item href=\"#id0\"/><item href=\"#id1\"/>",
                 "<multiRef id=\"id0\" SOAP-ENC:root=\"0\"><siteNumber href=\"#id2\"/><siteDescr>A</siteDescr></multiRef>"
@@ -137,4 +140,43 @@ TEST(SoapAnswer, SharedReferencesAreDecodedOnce)
     DirectoryError error;
     EXPECT_TRUE(Sites(Answer("getTrsSites", "<item><x href=\"#r0\"/><rfss>1</rfss></item>", refs), sites, error));
     EXPECT_EQ(Described(sites), "1/0 ;");
+}
+
+// A value shared by many items is copied into each record: the copies have a limit, and so
+// has the time, in the decoding as in the reading.
+TEST(SoapAnswer, ReadingStaysWithinItsLimits)
+{
+    using enum DirectoryErrorKind;
+    std::string items;
+    for (int i = 0; i < 1000; ++i)
+        items += "<item href=\"#s\"/>";
+    const std::string xml = Answer("getTrsSites", items,
+                                   "<multiRef id=\"s\"><siteNumber>3</siteNumber><siteDescr>" + std::string(300, 'x') +
+                                       "</siteDescr></multiRef>");
+    const struct
+    {
+        const char* Name;
+        Deadline DecodeBy;
+        READLIMITS Limits;
+        DirectoryErrorKind Kind;
+        std::string Text;
+    } cases[] = {
+        {"within", {}, {{}, 199000}, None, ""},
+        {"too many copies", {}, {{}, 198999}, Conversion,
+         "The answer refers to its shared values so often that its records would hold more than 198999 bytes"},
+        {"decoded too late", Deadline(std::chrono::milliseconds(0)), {}, Parse,
+         "Timed out after 0 ms reading the server's answer"},
+        {"read too late", {}, {Deadline(std::chrono::milliseconds(0)), 199000}, Conversion,
+         "Timed out after 0 ms reading the server's answer"},
+    };
+    for (const auto& c : cases) {
+        std::shared_ptr<const SoapValue> result;
+        std::vector<TrsSite> sites;
+        DirectoryError error;
+        const bool read = DecodeAnswer(xml, result, error, c.DecodeBy) && ReadTrsSites(*result, sites, error, c.Limits);
+        EXPECT_EQ(read, c.Kind == None) << c.Name;
+        EXPECT_EQ(error.Kind, c.Kind) << c.Name;
+        EXPECT_EQ(error.Text, c.Text) << c.Name;
+        EXPECT_EQ(sites.size(), read ? 1000u : sites.size()) << c.Name;
+    }
 }

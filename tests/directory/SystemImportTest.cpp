@@ -12,7 +12,9 @@ namespace {
 class FakeExchange : public DirectoryExchange
 {
 public:
-    bool Post(const std::string& soapAction, const std::string& body, HttpAnswer& answer, std::string& error) override
+    std::chrono::milliseconds TimeOut() const override { return std::chrono::seconds(45); }
+    bool Post(const std::string& soapAction, const std::string& body, const Deadline&, HttpAnswer& answer,
+              std::string& error) override
     {
         const std::string operation = soapAction.substr(soapAction.find('#') + 1, soapAction.size() - soapAction.find('#') - 2);
         Calls += operation + " ";
@@ -240,18 +242,30 @@ TEST_F(SystemImportTest, SharedSystemIdAsksWhichSystem)
     EXPECT_EQ(info.SystemDescription, "State Net");
 }
 
-TEST_F(SystemImportTest, NamesAreCutToTheModelsLength)
+// Names are checked as UTF-8 first, then cut: a replaced byte takes three.
+TEST_F(SystemImportTest, NamesAreValidUtf8CutToTheModelsLength)
 {
-    const std::string name = std::string(198, 'n') + "\xC3\xBC";
-    Answer("getTrsBySysid", System(1, name, ""));
-    Answer("getTrsSites", Site(3, name, 1));
-    Answer("getTrsTalkgroups", Group(100, "", name));
-    Import();
-    SYSINFO info;
-    model.GetSystemInfo(info);
-    EXPECT_EQ(info.SystemDescription, std::string(198, 'n'));
-    EXPECT_EQ(model.GetTowerDescription(1, 3), std::string(198, 'n'));
-    EXPECT_EQ(model.GetTalkgroupDescription(100), std::string(198, 'n'));
+    const struct
+    {
+        std::string Sent;
+        std::string Stored;
+    } cases[] = {
+        {std::string(198, 'n') + "\xC3\xBC", std::string(198, 'n')},
+        {std::string(197, 'n') + "\xFF", std::string(197, 'n')},
+        {"Fire \xFF\xC3(", "Fire \xEF\xBF\xBD\xEF\xBF\xBD("},
+    };
+    for (const auto& c : cases) {
+        Answer("getTrsBySysid", System(1, c.Sent, ""));
+        Answer("getTrsSites", Site(3, c.Sent, 1));
+        Answer("getTrsTalkgroups", Group(100, "", c.Sent));
+        model.ClearTowers();
+        Import({SiteImport::New, TalkgroupImport::All});
+        SYSINFO info;
+        model.GetSystemInfo(info);
+        EXPECT_EQ(info.SystemDescription, c.Stored);
+        EXPECT_EQ(model.GetTowerDescription(1, 3), c.Stored);
+        EXPECT_EQ(model.GetTalkgroupDescription(100), c.Stored);
+    }
 }
 
 TEST_F(SystemImportTest, EachErrorHasItsMessage)

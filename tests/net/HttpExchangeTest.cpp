@@ -54,7 +54,7 @@ Outcome Post(const TRANSPORTSETTINGS& settings, const std::string& body = "<call
 {
     Outcome o;
     HttpExchange exchange(settings);
-    o.Ok = exchange.Post(Action, body, o.Answer, o.Error);
+    o.Ok = exchange.Post(Action, body, Deadline(exchange.TimeOut()), o.Answer, o.Error);
     return o;
 }
 
@@ -100,7 +100,7 @@ TEST(HttpExchange, AnswersAndFailures)
         {"closed at once", Reply(200, "", {}, HTTPREPLY::Kind::CloseAtOnce), false, 0, "Connection closed"},
         {"closed in the body", Reply(200, "<SOAP-ENV:Envelope>", {}, HTTPREPLY::Kind::CloseMidBody), false, 0, ""},
         {"never answers", Reply(200, "", {}, HTTPREPLY::Kind::Silent), false, 0,
-         "The server did not answer within 300 ms"},
+         "Timed out after 300 ms waiting for the server's answer"},
         {"too large, measured", Reply(200, big), false, 0, "The answer is larger than 1000 bytes"},
         {"too large, unmeasured", Reply(200, big, {}, HTTPREPLY::Kind::Unmeasured), false, 0,
          "The answer is larger than 1000 bytes"},

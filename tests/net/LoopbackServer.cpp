@@ -2,10 +2,12 @@
 
 #include <QSslServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
 const QByteArray HeaderEnd = "\r\n\r\n";
+constexpr int DripIntervalMs = 1000;
 
 // False until the buffer holds a whole request.
 bool ParseRequest(const QByteArray& buffer, HTTPREQUEST& request)
@@ -38,6 +40,23 @@ QByteArray ReplyText(const HTTPREPLY& reply, bool withLength, qsizetype length)
     if (withLength)
         text += "Content-Length: " + QByteArray::number(length) + "\r\n";
     return text + "\r\n";
+}
+
+void Drip(QTcpSocket* socket, const QByteArray& head, const QByteArray& body)
+{
+    socket->write(head);
+    // A child of the socket: it goes when the client gives up and the socket with it.
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
+        if (*sent == body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(body.mid((*sent)++, 1));
+    });
+    timer->start(DripIntervalMs);
 }
 
 }
@@ -82,6 +101,9 @@ void LoopbackServer::Serve(QTcpSocket* socket)
             socket->write(ReplyText(reply, true, 2 * reply.Body.size()) + reply.Body);
             break;
         case HTTPREPLY::Kind::Silent: return;
+        case HTTPREPLY::Kind::Drip:
+            Drip(socket, ReplyText(reply, true, reply.Body.size()), reply.Body);
+            return;
         }
         socket->disconnectFromHost();
     };

@@ -31,7 +31,8 @@ struct HTTPREPLY
         Unmeasured,   // status, headers and body without a length, ended by closing
         CloseAtOnce,  // the connection is closed before anything is sent
         CloseMidBody, // a length twice the body's, half sent, then closed
-        Silent        // nothing is ever sent
+        Silent,       // nothing is ever sent
+        Drip          // status and headers with the body's length, then one byte of it a second
     };
     Kind Action = Kind::Answer;
     int Status = 200;

@@ -14,6 +14,7 @@
 
 #include "model/Locks.h"
 #include "model/P25Class.h"
+#include "platform/DataFolderLock.h"
 #include "platform/Files.h"
 #include "support/TemporaryFolder.h"
 
@@ -810,9 +811,31 @@ TEST_F(SystemFolderTest, SaveRemovesWhatAKilledSaveLeftBehind)
 {
     FillSmallSystem();
     WriteText(Folder() + ".Radios.txt.tmp-a1B2c3", std::string(1000, 'x'));
+    DataFolderLock lock;
+    std::string error;
+    ASSERT_EQ(lock.Take(data.Path(), error), DataFolderLock::Outcome::Taken) << error;
     ASSERT_TRUE(Save());
     EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"Radios.txt", "System.ini", "TalkGroups.txt",
                                                                "Tower001003.txt"}));
+}
+
+// Without the data folder's lock a temporary file may be another process's save in progress.
+TEST_F(SystemFolderTest, LoadAndSaveWithoutTheDataFolderLeaveOtherSavesAlone)
+{
+    FillSmallSystem();
+    ASSERT_TRUE(Save());
+    const std::string other = Folder() + ".TalkGroups.txt.tmp-Zx9Yw8";
+    WriteText(other, "FileVersion:7\r\n100,50,\"half");
+    std::string error;
+    ASSERT_TRUE(Reload(false)->SaveSystemFolder(error)) << error;
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(ReadText(other), "FileVersion:7\r\n100,50,\"half");
+    // Holding some other data folder does not count.
+    DataFolderLock elsewhere;
+    TemporaryFolder otherData;
+    ASSERT_EQ(elsewhere.Take(otherData.Path(), error), DataFolderLock::Outcome::Taken) << error;
+    ASSERT_TRUE(Save());
+    EXPECT_TRUE(FileExists(other));
 }
 
 TEST_F(SystemFolderTest, WhatASaveWroteLoadsAndSavesTheSameAgain)

@@ -221,6 +221,13 @@ TEST(AppendToFile, HeaderOnlyIntoAnEmptyFileAndNothingOnFailure)
     }
     EXPECT_EQ(error, "Cannot write \"" + log + "\": No space left on device");
     EXPECT_EQ(ReadText(log), "head\r\nrow 1\r\nrow 2\r\n");
+    // A new log that could not take its first rows leaves no empty file behind.
+    const std::string fresh = folder / "EventLog-103.csv";
+    {
+        WriteFault fault(".csv", ENOSPC);
+        EXPECT_FALSE(AppendToFile(fresh, "head\r\n", "row 1\r\n", error));
+    }
+    EXPECT_FALSE(FileExists(fresh));
 }
 
 TEST(AppendToFile, NeverWritesThroughALinkOrIntoAPipe)

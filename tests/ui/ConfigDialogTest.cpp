@@ -18,6 +18,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "ui/ConfigDialog.h"
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
@@ -25,6 +29,26 @@
 #include "TestWindow.h"
 
 namespace {
+
+// A pseudo-terminal, as a simulator or a serial bridge offers one: the probe never lists it.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal() : m_master(posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
+            Path = QString::fromLocal8Bit(ptsname(m_master));
+    }
+    ~PseudoTerminal()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    QString Path;
+
+private:
+    int m_master;
+};
 
 } // namespace
 
@@ -142,6 +166,8 @@ private slots:
         Dialog().EnumerationRoot = root.path().toStdString();
         m_window->Config().ShowAllPorts = false;
         m_window->Config().CommPort = "COM1";
+        // A stored control port would stay in the list.
+        m_window->Config().ControlPort.clear();
         Dialog().Prepare(ConfigDialog::ScannerControlPage);
         QComboBox* decode = Control<QComboBox>("decodePort");
         QCOMPARE(decode->count(), 1);
@@ -154,8 +180,85 @@ private slots:
         Ok();
         QVERIFY(!m_window->Config().ScanControlEnabled);
         QCOMPARE(Saved("ScanControl", "Enabled"), QStringLiteral("No"));
-        QCOMPARE(Saved("Communications", "Port"), root.filePath("dev/ttyUSB0"));
+        // Untouched, the decode port keeps its stored name for the same device.
+        QCOMPARE(Saved("Communications", "Port"), QStringLiteral("COM1"));
         Dialog().EnumerationRoot = "/";
+        m_window->Config().ShowAllPorts = true;
+    }
+
+    void okKeepsPortsThatWereNeverProbed()
+    {
+        PseudoTerminal pty;
+        QVERIFY(pty.Path.startsWith("/dev/pts/"));
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath("sys/class/tty/ttyUSB0/device")));
+        QVERIFY(QDir().mkpath(root.filePath("dev")));
+        QFile(root.filePath("dev/ttyUSB0")).open(QIODevice::WriteOnly);
+        Dialog().EnumerationRoot = root.path().toStdString();
+        m_window->Config().ShowAllPorts = false;
+        m_window->Config().CommPort = pty.Path.toStdString();
+        m_window->Config().ControlPort = "/dev/ttyUSB7";
+        for (ConfigDialog::Page page : {ConfigDialog::DecodePage, ConfigDialog::ScannerControlPage,
+                                        ConfigDialog::DataOptionsPage, ConfigDialog::WebServicePage}) {
+            Dialog().Prepare(page);
+            QCOMPARE(Control<QComboBox>("decodePort")->currentText(), pty.Path);
+            QCOMPARE(Control<QComboBox>("controlPort")->currentText(), QStringLiteral("/dev/ttyUSB7"));
+            Ok();
+            QCOMPARE(Saved("Communications", "Port"), pty.Path);
+            QCOMPARE(Saved("ScanControl", "Port"), QStringLiteral("/dev/ttyUSB7"));
+        }
+        // A path typed into the list.
+        Dialog().Prepare(ConfigDialog::DecodePage);
+        Control<QComboBox>("decodePort")->setEditText(QStringLiteral("/dev/ttyACM3"));
+        Ok();
+        QCOMPARE(Saved("Communications", "Port"), QStringLiteral("/dev/ttyACM3"));
+        Dialog().EnumerationRoot = "/";
+        m_window->Config().ShowAllPorts = true;
+    }
+
+    // Values the controls cannot show: "Ok" on another page keeps every one of them.
+    void okChangesNothingUntouched()
+    {
+        const CONFIG saved = m_window->Config();
+        CONFIG& c = m_window->Config();
+        c.UnidenSpeed = 1234;
+        c.ControlPortSpeed = 4800;
+        c.GrantLogMax = 33;
+        c.Latency = 150;
+        c.PrivatePriority = 120;
+        c.ScannerType = 9;
+        c.QuietFrequency = 851.012345;
+        c.ProxyType = 7;
+        c.ProxyPort = 70000;
+        c.OddText = 0x123456;
+        const CONFIG before = c;
+        const EXTRASETTINGS extra = m_window->Extra();
+        Dialog().Prepare(ConfigDialog::DataOptionsPage);
+        Ok();
+        QVERIFY(m_window->Config() == before);
+        QVERIFY(m_window->Extra() == extra);
+        QCOMPARE(Saved("Communications", "UnidenSpeed"), QStringLiteral("1234"));
+        m_window->Config() = saved;
+    }
+
+    void decodePortControlsAreLockedWhileDecoding()
+    {
+        PseudoTerminal pty;
+        m_window->Config().CommPort = pty.Path.toStdString();
+        m_window->Config().ShowAllPorts = false;
+        m_window->StartDecodeSession();
+        QVERIFY(m_window->DecodeActive());
+        const char* locked[] = {"decodePort", "decodeRescan", "scannerType", "unidenSpeed", "controlPort", "controlRescan"};
+        Dialog().Prepare(ConfigDialog::DecodePage);
+        for (const char* name : locked)
+            QVERIFY2(!Control<QWidget>(name)->isEnabled(), name);
+        Dialog().reject();
+        QVERIFY(m_window->StopDecodeSession());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->DecodeActive(), 10000);
+        Dialog().Prepare(ConfigDialog::DecodePage);
+        for (const char* name : {"decodePort", "decodeRescan", "scannerType"})
+            QVERIFY2(Control<QWidget>(name)->isEnabled(), name);
+        Dialog().reject();
         m_window->Config().ShowAllPorts = true;
     }
 

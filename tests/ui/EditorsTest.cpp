@@ -97,7 +97,7 @@ private slots:
     void systemMenuRefusesBeforeASystemIsIdentified()
     {
         for (const char* item : {"Edit &System Information", "Edit &TalkGroup Information",
-                                 "Edit &Radio ID Information", "Edit &Identifier Tables"}) {
+                                 "Edit &Radio ID Information", "Edit I&dentifier Tables"}) {
             m_prompter.Told.clear();
             SystemAction(item)->trigger();
             QCOMPARE(m_prompter.Told, QStringList{NotIdentified});
@@ -275,7 +275,7 @@ private slots:
             Screenshot(editor, QStringLiteral("IdentifierTables"));
             Click(dialog, QStringLiteral("Done"));
         });
-        SystemAction("Edit &Identifier Tables")->trigger();
+        SystemAction("Edit I&dentifier Tables")->trigger();
 
         const IDENTABLE manual{452.5, 5.0, 0.0125, 0.0, SourceManual, 1};
         IDENTABLE tables[MaxIdentifierTables];

@@ -1,23 +1,38 @@
 // The window driven as a user drives it, offscreen.
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "TestWindow.h"
+#include "platform/DataFolderLock.h"
+#include "ui/DataFolderChoice.h"
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
 #include "ui/RateChart.h"
@@ -33,6 +48,25 @@ const char* const ListNames[] = {"activity",       "currentPatches", "recentGran
                                  "filterRanges",   "affiliations",   "adjacentSites",  "siteInformation",
                                  "identifierTables", "patchList",    "patchLog",       "otherEvents",
                                  "grantTrace",     "unknownPackets", "packetDump",     "rawDump"};
+
+// Runs answer on the next modal dialog once it is up.
+void WhenModal(const std::function<void(QWidget*)>& answer)
+{
+    QTimer::singleShot(10, [answer] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            answer(modal);
+        else
+            WhenModal(answer);
+    });
+}
+
+QPushButton* ButtonOf(QWidget* dialog, const QString& text)
+{
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
 
 } // namespace
 
@@ -204,6 +238,164 @@ private slots:
         QCOMPARE(m_window->List("patchLog")->model()->rowCount(), 0);
     }
 
+    void clearAsksFirstWhenConfirmationsAreOn()
+    {
+        m_window->Config().Confirmations = true;
+        const std::pair<const char*, bool> cases[] = {
+            {"otherEvents", true}, {"grantTrace", true}, {"affiliationLog", true}, {"packetDump", true}, {"rawDump", false}};
+        for (const auto& [list, asks] : cases) {
+            QAbstractItemModel* rows = m_window->List(list)->model();
+            auto* clear = m_window->findChild<QPushButton*>(QStringLiteral("clear ") + list);
+            const int before = rows->rowCount();
+            QVERIFY2(before > 0 || !asks, list);
+            m_prompter.Told.clear();
+            m_prompter.Answers = {false, true};
+            clear->click();
+            QCOMPARE(rows->rowCount(), asks ? before : 0);
+            clear->click();
+            QCOMPARE(rows->rowCount(), 0);
+            const QString question = QStringLiteral("Clear Screen: Clear this screen?");
+            QCOMPARE(m_prompter.Told, asks ? QStringList({question, question}) : QStringList());
+        }
+        m_window->Config().Confirmations = false;
+        m_prompter.Answers.clear();
+    }
+
+    void holdPromptHoldsOnHoldOnly()
+    {
+        auto* hold = m_window->findChild<QPushButton*>("holdButton");
+        QString title;
+        QStringList buttons;
+        WhenModal([&](QWidget* dialog) {
+            title = dialog->windowTitle();
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                buttons << button->text() + (button->isDefault() ? "*" : "");
+            dialog->findChild<QLineEdit*>()->setText(QStringLiteral("4321"));
+            ButtonOf(dialog, QStringLiteral("Hold"))->click();
+        });
+        hold->click();
+        QCOMPARE(title, QStringLiteral("Hold TalkGroup"));
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{"Cancel", "Hold*"}));
+        QCOMPARE(m_window->HeldTalkgroup(), 4321);
+        QCOMPARE(hold->text(), QStringLiteral("Release Hold"));
+        hold->click();
+        QCOMPARE(m_window->HeldTalkgroup(), -1);
+        WhenModal([](QWidget* dialog) { ButtonOf(dialog, QStringLiteral("Cancel"))->click(); });
+        hold->click();
+        QCOMPARE(m_window->HeldTalkgroup(), -1);
+        QCOMPARE(hold->text(), QStringLiteral("Hold TalkGroup"));
+    }
+
+    void replayDialogsOfferTheirChoices()
+    {
+        m_window->chooseCaptureFile = [] { return QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"); };
+        QString kind;
+        WhenModal([&kind](QWidget* dialog) {
+            kind = QString::number(dialog->findChild<QComboBox*>()->currentIndex()) + ' ' +
+                   dialog->findChild<QComboBox*>()->currentText();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        DecodeMenuItem("Read data from &File")->trigger();
+        QCOMPARE(kind, QStringLiteral("0 Anritsu"));
+
+        m_window->chooseCaptureFile = nullptr;
+        QStringList filters;
+        WhenModal([&filters](QWidget* dialog) {
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            for (int i = 0; types && i < types->count(); ++i)
+                filters << types->itemText(i);
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        DecodeMenuItem("Read data from &File")->trigger();
+        QCOMPARE(filters, (QStringList{"All Supported Files (*.p25,*.log,*.txt)", "Anritsu P25 Data File (*.p25)",
+                                       "Log Files (*.log)", "Text Files (*.txt)", "All Files (*.*)"}));
+        QVERIFY(!m_window->DecodeActive());
+    }
+
+    // A pipe whose writer never writes: only the button ends its replay.
+    void stopButtonStopsAReplay()
+    {
+        const QByteArray fifo = QFile::encodeName(m_folder.filePath("capture.fifo"));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        const int writer = ::open(fifo.constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(writer >= 0);
+        m_window->StartReplay(QFile::decodeName(fifo), CaptureKind::ZembrantDump);
+        QVERIFY(m_window->DecodeActive());
+        auto* button = m_window->findChild<QPushButton*>("startStop");
+        QTest::qWait(100);
+        QVERIFY(button->isEnabled());
+        QCOMPARE(button->text(), QStringLiteral("Stop Data Decode"));
+        button->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->DecodeActive(), 10000);
+        QCOMPARE(button->text(), QStringLiteral("Read Data From Radio"));
+        ::close(writer);
+    }
+
+    // Typed, a threshold counts when the field is left, never digit by digit.
+    void typedThresholdsCountAsAWhole()
+    {
+        auto* high = m_window->findChild<QSpinBox*>("thresholdHigh");
+        auto* low = m_window->findChild<QSpinBox*>("thresholdLow");
+        high->setValue(40);
+        low->setValue(1);
+        const std::pair<const char*, int> cases[] = {{"60", 1}, {"25", 25}, {"0", 25}, {"40", 40}, {"41", 40}};
+        for (const auto& [typed, shown] : cases) {
+            low->findChild<QLineEdit*>()->selectAll();
+            QTest::keyClicks(low, QString::fromUtf8(typed));
+            QTest::keyClick(low, Qt::Key_Return);
+            QCOMPARE(low->value(), shown);
+            QCOMPARE(m_window->Config().MonitorThresholdLow, shown);
+        }
+        high->findChild<QLineEdit*>()->selectAll();
+        QTest::keyClicks(high, QStringLiteral("55"));
+        QTest::keyClick(high, Qt::Key_Return);
+        QCOMPARE(m_window->Config().MonitorThresholdHigh, 55);
+        high->setValue(99);
+    }
+
+    void menuLettersAreUniqueInEachMenu()
+    {
+        QStringList clashes;
+        auto check = [&clashes](const QString& menu, const QList<QAction*>& actions) {
+            QStringList letters;
+            for (const QAction* action : actions) {
+                const QString text = QString(action->text()).replace(QStringLiteral("&&"), QString());
+                const qsizetype at = text.indexOf('&');
+                if (action->isSeparator() || at < 0 || at + 1 >= text.size())
+                    continue;
+                const QString letter = text.mid(at + 1, 1).toLower();
+                if (letters.contains(letter))
+                    clashes << menu + ": " + action->text();
+                letters << letter;
+            }
+        };
+        check(QStringLiteral("menu bar"), m_window->menuBar()->actions());
+        for (const QMenu* menu : m_window->findChildren<QMenu*>())
+            check(menu->title(), menu->actions());
+        QCOMPARE(clashes, QStringList{});
+    }
+
+    void tabReachesEveryControl()
+    {
+        ListView* activity = ShowActivityRows();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        activity->setFocus();
+        activity->setCurrentIndex(activity->model()->index(0, 0));
+        QList<QWidget*> reached;
+        for (int i = 0; i < 60; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget();
+        }
+        QStringList missed;
+        for (QWidget* control : m_window->findChildren<QWidget*>())
+            if (control->isVisible() && control->isEnabled() && (control->focusPolicy() & Qt::TabFocus) &&
+                !control->focusProxy() && !reached.contains(control))
+                missed << control->metaObject()->className() + (' ' + control->objectName());
+        QCOMPARE(missed.join(", "), QString());
+    }
+
     void missingFileIsAnOpenError()
     {
         m_prompter.Told.clear();
@@ -300,7 +492,57 @@ private slots:
         QCOMPARE(window.width(), 760);
     }
 
+    // A second window on a held data folder: another folder is taken in turn, or none.
+    void heldDataFolderOffersAnotherOne()
+    {
+        QTemporaryDir held;
+        QTemporaryDir other;
+        DataFolderLock owner;
+        std::string error;
+        QVERIFY(owner.Take(held.path().toStdString(), error) == DataFolderLock::Outcome::Taken);
+        const QString asked = "Data Folder In Use: Zembrant is already using the data folder " + held.path() +
+                              "/ (process " + QString::number(QCoreApplication::applicationPid()) +
+                              ").\n\nDo you want to choose another data folder?";
+        const QString chooser = QStringLiteral("Choose a Data Folder");
+        const struct
+        {
+            std::deque<bool> answers;
+            std::deque<QString> folders;
+            bool taken;
+            QStringList told;
+        } cases[] = {
+            {{false}, {}, false, {asked}},
+            {{true}, {}, false, {asked, chooser}},
+            {{true, true}, {held.path(), other.path()}, true, {asked, chooser, asked, chooser}},
+        };
+        for (const auto& c : cases) {
+            ScriptedPrompter prompter;
+            prompter.Answers = c.answers;
+            prompter.Folders = c.folders;
+            CommandLine line = TestCommandLine(held.path(), "");
+            DataFolderLock lock;
+            QCOMPARE(HoldDataFolder(line, lock, prompter), c.taken);
+            QCOMPARE(prompter.Told, c.told);
+            QCOMPARE(lock.IsHeld(), c.taken);
+            if (c.taken) {
+                QCOMPARE(line.DataFolder, other.path().toStdString() + "/");
+                QCOMPARE(line.ConfigFile, line.DataFolder + "Zembrant.ini");
+                QVERIFY(DataFolderLock::IsHeldFor(line.DataFolder));
+            }
+        }
+    }
+
 private:
+    QAction* DecodeMenuItem(const char* text)
+    {
+        for (QAction* menu : m_window->menuBar()->actions())
+            if (menu->text() == QStringLiteral("&Decode"))
+                for (QAction* item : menu->menu()->actions())
+                    if (item->text() == QString::fromUtf8(text))
+                        return item;
+        return nullptr;
+    }
+
     // Three rows of the activity list: a group call, a private call, an idle channel.
     ListView* ShowActivityRows()
     {

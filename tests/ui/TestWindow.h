@@ -22,7 +22,7 @@ inline CommandLine TestCommandLine(const QString& folder, const QByteArray& ini)
 }
 
 // Records every notice and question as "title: text"; questions take the queued answers,
-// then No.
+// then No; folder choices the queued folders, then cancel.
 class ScriptedPrompter : public Prompter
 {
 public:
@@ -35,7 +35,17 @@ public:
         return yes;
     }
     void Tell(QWidget*, const QString& title, const QString& text) override { Told.append(title + ": " + text); }
+    QString ChooseFolder(QWidget*, const QString& title, const QString&) override
+    {
+        Told.append(title);
+        if (Folders.empty())
+            return {};
+        const QString folder = Folders.front();
+        Folders.pop_front();
+        return folder;
+    }
 
     std::deque<bool> Answers;
+    std::deque<QString> Folders;
     QStringList Told;
 };

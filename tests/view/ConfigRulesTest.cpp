@@ -138,3 +138,42 @@ TEST(ConfigChoices, TypedBackupDaysAndQuietFrequency)
     EXPECT_DOUBLE_EQ(QuietFrequencyValue("851,5", 866.0), 866.0);
     EXPECT_EQ(QuietFrequencyText(866.0), "866.00000");
 }
+
+TEST(PortLists, TheStoredPortIsKeptAndATypedOneTaken)
+{
+    const std::vector<SerialDevice> present = {{"/dev/ttyS0", ""}, {"/dev/ttyUSB0", "FTDI"}};
+    const struct
+    {
+        const char* stored;
+        std::vector<std::string> names;
+        int selected;
+    } cases[] = {
+        {"/dev/pts/3", {"/dev/pts/3", "/dev/ttyS0", "/dev/ttyUSB0"}, 0}, // never probed
+        {"/dev/ttyUSB1", {"/dev/ttyUSB1", "/dev/ttyS0", "/dev/ttyUSB0"}, 0}, // unplugged
+        {"COM2", {"/dev/ttyS0", "/dev/ttyUSB0"}, 1},
+        {"", {"/dev/ttyS0", "/dev/ttyUSB0"}, 0},
+    };
+    for (const auto& c : cases) {
+        const PortList list = KeepStoredPort(DecodeDeviceList(false, 255, present, c.stored), c.stored);
+        EXPECT_EQ(list.Names, c.names) << c.stored;
+        EXPECT_EQ(list.Selected, c.selected) << c.stored;
+    }
+    // The control list keeps its stored port too, even the one the decode list holds.
+    const PortList control = KeepStoredPort(ControlDeviceList(false, 255, present, "COM2", "ttyUSB0"), "ttyUSB0");
+    EXPECT_EQ(control.Names, (std::vector<std::string>{"ttyUSB0", "/dev/ttyS0"}));
+    EXPECT_TRUE(control.ControlAllowed);
+    EXPECT_TRUE(KeepStoredPort(ControlDeviceList(false, 255, {{"/dev/ttyS0", ""}}, "COM1", "/dev/pts/4"), "/dev/pts/4")
+                    .ControlAllowed);
+
+    const PortList decode = DecodeDeviceList(false, 255, present, "COM1");
+    EXPECT_EQ(ChosenPort(decode, "/dev/ttyUSB0 (FTDI)", "COM1"), "/dev/ttyUSB0");
+    EXPECT_EQ(ChosenPort(decode, " /dev/pts/7 ", "COM1"), "/dev/pts/7");
+    EXPECT_EQ(ChosenPort(decode, "", "COM1"), "COM1");
+}
+
+TEST(OkValue, AnUntouchedControlKeepsTheStoredValue)
+{
+    EXPECT_EQ(OkValue(1234, 115200, 115200), 1234); // a speed the list cannot show
+    EXPECT_EQ(OkValue(1234, 115200, 9600), 9600);
+    EXPECT_EQ(OkValue(std::string("/dev/pts/3"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")), "/dev/pts/3");
+}

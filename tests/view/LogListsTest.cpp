@@ -266,3 +266,12 @@ TEST(LogList, CountsRowsAddedAndDroppedByCapAndClear)
     // Always: rows held = added - dropped.
     EXPECT_EQ(list.AppendedCount() - list.DroppedCount(), list.Rows().size());
 }
+
+TEST(ClearAsksFirst, EveryLogButTheRawDumpWhileConfirmationsAreOn)
+{
+    for (int k = 0; k < LogKindCount; ++k) {
+        const auto kind = static_cast<LogKind>(k);
+        EXPECT_FALSE(ClearAsksFirst(kind, false));
+        EXPECT_EQ(ClearAsksFirst(kind, true), kind != LogKind::RawDump);
+    }
+}

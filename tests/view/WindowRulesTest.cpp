@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "view/WindowRules.h"
 
 TEST(FitIntoWorkArea, WindowsOffTheScreenComeBackToItsEdges)
@@ -58,6 +60,25 @@ TEST(Thresholds, HighTakesTenToNinetyNineLowOneToHigh)
     EXPECT_EQ(ReadLowThreshold("30", 30), 30);
     EXPECT_EQ(ReadLowThreshold("31", 30), std::nullopt);
     EXPECT_EQ(ReadLowThreshold("0", 30), std::nullopt);
+}
+
+TEST(TabWidthCap, WidestTabsGiveWayFirst)
+{
+    const struct
+    {
+        std::vector<int> widths;
+        int available;
+        int cap;
+    } cases[] = {
+        {{70, 90, 120}, 280, INT_MAX}, // all fit
+        {{70, 90, 120}, 279, 119},
+        {{70, 90, 120}, 240, 85},      // the narrowest keeps its width
+        {{100, 100, 100}, 150, 50},
+        {{100, 100, 100}, 30, 28},     // never below the minimum
+        {{}, 100, INT_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TabWidthCap(c.widths, c.available, 28), c.cap) << c.available;
 }
 
 TEST(ReceiveRateFigures, TextsUnlimitedBarLimited)

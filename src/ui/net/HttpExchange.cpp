@@ -22,7 +22,7 @@
 namespace {
 
 constexpr int32_t HighestPort = 65535;
-constexpr int MillisecondsPerSecond = 1000;
+constexpr int CancelCheckMs = 50;
 
 // Proxy/Type 0: whatever the system's settings say for each address.
 class SystemProxies : public QNetworkProxyFactory
@@ -68,13 +68,6 @@ bool SetTls(QNetworkRequest& request, const std::string& caFile, std::string& er
     }
     request.setSslConfiguration(tls);
     return true;
-}
-
-std::string TimeText(int32_t milliseconds)
-{
-    if (milliseconds % MillisecondsPerSecond == 0)
-        return std::to_string(milliseconds / MillisecondsPerSecond) + " seconds";
-    return std::to_string(milliseconds) + " ms";
 }
 
 // Errors of the connection itself carry the text the import tells apart.
@@ -142,19 +135,24 @@ NetworkApplication::~NetworkApplication() = default;
 
 HttpExchange::HttpExchange(TRANSPORTSETTINGS settings) : m_settings(std::move(settings)) {}
 
-bool HttpExchange::Post(const std::string& soapAction, const std::string& body, HttpAnswer& answer,
-                        std::string& error)
+std::chrono::milliseconds HttpExchange::TimeOut() const
 {
-    return Exchange(m_settings.Endpoint, &body, soapAction, answer, error);
+    return std::chrono::milliseconds(std::max(m_settings.TimeOutMs, int32_t{1}));
+}
+
+bool HttpExchange::Post(const std::string& soapAction, const std::string& body, const Deadline& deadline,
+                        HttpAnswer& answer, std::string& error)
+{
+    return Exchange(m_settings.Endpoint, &body, soapAction, deadline, answer, error);
 }
 
 bool HttpExchange::Get(const std::string& address, HttpAnswer& answer, std::string& error)
 {
-    return Exchange(address, nullptr, {}, answer, error);
+    return Exchange(address, nullptr, {}, Deadline(TimeOut()), answer, error);
 }
 
 bool HttpExchange::Exchange(const std::string& address, const std::string* body, const std::string& soapAction,
-                            HttpAnswer& answer, std::string& error)
+                            const Deadline& deadline, HttpAnswer& answer, std::string& error)
 {
     answer = {};
     error.clear();
@@ -178,6 +176,11 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
         error = "TLS is not available on this computer";
         return false;
     }
+    const char* const waiting = "waiting for the server's answer";
+    if (deadline.HasPassed()) {
+        error = deadline.TimedOut(waiting);
+        return false;
+    }
 
     QNetworkAccessManager manager;
     if (!SetProxy(manager, m_settings, error))
@@ -195,8 +198,11 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
                      });
 
     QEventLoop loop;
-    QTimer silence;
-    silence.setSingleShot(true);
+    // One timer for the whole exchange: restarted by each piece that arrives, it would let
+    // a server that drips its answer hold the caller for ever.
+    QTimer timeOut;
+    timeOut.setSingleShot(true);
+    timeOut.setTimerType(Qt::PreciseTimer);
     bool timedOut = false;
     bool tooLarge = false;
     QByteArray received;
@@ -220,7 +226,7 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
         if (received.size() > m_settings.MaxAnswerBytes && !tooLarge)
             stop(tooLarge);
     };
-    QObject::connect(&silence, &QTimer::timeout, [&] { stop(timedOut); });
+    QObject::connect(&timeOut, &QTimer::timeout, [&] { stop(timedOut); });
     bool cancelled = false;
     QTimer cancelCheck;
     if (m_settings.Cancel != nullptr) {
@@ -228,20 +234,16 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
             if (*m_settings.Cancel && !cancelled)
                 stop(cancelled);
         });
-        cancelCheck.start(50);
+        cancelCheck.start(CancelCheckMs);
     }
     QObject::connect(reply, &QNetworkReply::metaDataChanged, [&] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > m_settings.MaxAnswerBytes && !tooLarge)
             stop(tooLarge);
     });
-    QObject::connect(reply, &QNetworkReply::readyRead, [&] {
-        silence.start();
-        take();
-    });
-    QObject::connect(reply, &QNetworkReply::uploadProgress, [&] { silence.start(); });
+    QObject::connect(reply, &QNetworkReply::readyRead, take);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    silence.start(std::max(m_settings.TimeOutMs, int32_t{1}));
+    timeOut.start(std::max(deadline.Remaining(), std::chrono::milliseconds(1)));
     if (!reply->isFinished())
         loop.exec();
     if (!tooLarge && !timedOut && !cancelled)
@@ -256,7 +258,7 @@ bool HttpExchange::Exchange(const std::string& address, const std::string* body,
         return false;
     }
     if (timedOut) {
-        error = "The server did not answer within " + TimeText(m_settings.TimeOutMs);
+        error = deadline.TimedOut(waiting);
         return false;
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);

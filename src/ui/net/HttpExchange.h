@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,7 +16,8 @@ struct TRANSPORTSETTINGS
     // Where Post sends its calls.
     std::string Endpoint;
     std::string UserAgent;
-    // The longest wait for the next piece of an answer.
+    // The longest an exchange may take, from connecting to the answer's last byte, however
+    // the server sends it.
     int32_t TimeOutMs = 45000;
     // Proxy/Type: 0 the system's proxy settings, 1 the manual proxy below, 2 none.
     int32_t ProxyType = 0;
@@ -31,7 +33,7 @@ struct TRANSPORTSETTINGS
     const std::atomic<bool>* Cancel = nullptr;
 };
 
-// The directory service's transport from the configuration. The receive time-out is
+// The directory service's transport from the configuration. The time-out is
 // raised in config as the import demands, so that the next save keeps it.
 TRANSPORTSETTINGS DirectoryTransport(CONFIG& config, const DIRECTORYSETTINGS& settings);
 // The update check's: the same proxy and CA file, its own user agent (UpdateUserAgent), no
@@ -62,16 +64,18 @@ class HttpExchange : public DirectoryExchange
 public:
     explicit HttpExchange(TRANSPORTSETTINGS settings);
 
-    bool Post(const std::string& soapAction, const std::string& body, HttpAnswer& answer,
+    std::chrono::milliseconds TimeOut() const override;
+    bool Post(const std::string& soapAction, const std::string& body, const Deadline& deadline, HttpAnswer& answer,
               std::string& error) override;
-    // Any answer with a status is true, whatever the status: the caller judges it.
+    // Any answer with a status is true, whatever the status: the caller judges it. Ends
+    // within the time-out.
     bool Get(const std::string& address, HttpAnswer& answer, std::string& error);
 
     const TRANSPORTSETTINGS& Settings() const { return m_settings; }
 
 private:
     bool Exchange(const std::string& address, const std::string* body, const std::string& soapAction,
-                  HttpAnswer& answer, std::string& error);
+                  const Deadline& deadline, HttpAnswer& answer, std::string& error);
 
     TRANSPORTSETTINGS m_settings;
 };
