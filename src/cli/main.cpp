@@ -186,8 +186,9 @@ public:
         std::lock_guard guard(errorMutex);
         if (portError.empty())
             return Finish();
-        // What came before a lost port is saved; the port's message is the answer.
-        Finish(false);
+        // What came before a lost port is saved, and summed up when there was any; the
+        // port's message is the answer.
+        Finish(m_counters.Blocks.BlocksTaken > 0);
         Fail(m_config.CommPort + ": " + portError);
         return 1;
     }

@@ -80,6 +80,14 @@ public:
     std::function<int(const std::vector<TrsListDef>&)> chooseSystem;
     std::function<void(const std::string&)> openPage;
 
+    // SIGTERM and SIGHUP: File > Exit with its saves, but nobody may be there to answer
+    // a question (a logout, a lost display).
+    void CloseUnattended()
+    {
+        m_unattended = true;
+        close();
+    }
+
     void ImportSystemInformation();
     void CheckForUpdates();
     bool DirectoryBusy() const { return m_directoryBusy; }
@@ -90,6 +98,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    bool m_unattended = false;
     void BuildMenus();
     std::unique_ptr<Editors> MakeEditors();
     void RefreshDescriptions();

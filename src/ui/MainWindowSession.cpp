@@ -423,7 +423,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         }
         TakeAutoSaveBoxes();
         std::string errors;
-        if (m_controller.IsExitSaveQuestionDue() &&
+        if (!m_unattended && m_controller.IsExitSaveQuestionDue() &&
             m_prompter.Ask(this, QString::fromUtf8(ControllerTexts::ExitSaveQuestionCaption),
                            QString::fromUtf8(ControllerTexts::ExitSaveQuestion)))
             m_controller.SaveAtExit(errors);
