@@ -308,6 +308,11 @@ bool P25Class::LoadSystemFolder()
         NoteUnreadable(folder + TalkgroupFileName, VersionWarning(folder + TalkgroupFileName));
     if (ReadSystemFile(folder + RadioFileName, text) && !ReadRadios(*this, text))
         NoteUnreadable(folder + RadioFileName, VersionWarning(folder + RadioFileName));
+    // The table holds what it can; the rest would be gone at the next save without a word.
+    if (RadioCount() >= MaxRadios && m_fileWarnings.size() < MostFileWarnings)
+        m_fileWarnings.push_back(folder + RadioFileName + ": the radio table is full (" +
+                                 std::to_string(MaxRadios) +
+                                 " radios); the radios beyond it are not kept and the next save leaves them out");
     ReadTowerFile(TowerFilePath(folder, m_sysInfo), LineLimit);
     return true;
 }
