@@ -4,9 +4,11 @@ set -euo pipefail
 
 # The window and its tests: qt6-qpa-plugins is only recommended by qt6-base-dev, and
 # without it neither the offscreen nor the X11 platform exists. The transport's tests make
-# their TLS certificates with the openssl command.
+# their TLS certificates with the openssl command. The live events publish through
+# libmosquitto; their tests start a real mosquitto broker and read it with mosquitto_sub.
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev libpugixml-dev
-          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core xvfb xauth imagemagick openssl)
+          qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core xvfb xauth imagemagick openssl
+          libmosquitto-dev mosquitto mosquitto-clients)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "events/MqttOutput.h"
 #include "input/InputNames.h"
 #include "platform/Clock.h"
 
@@ -32,6 +33,13 @@ const char* const CliUsage =
     "  --clock-start SECONDS  start of a replay's clock, seconds since 1970, from 1 to\n"
     "                       253402300799 (the end of the year 9999; default: now)\n"
     "  --json               print the final model as one JSON document\n"
+    "  --events FILE        append the live events to FILE as JSON lines, one event a\n"
+    "                       line; - writes them to standard output (the summary then\n"
+    "                       goes to standard error)\n"
+    "  --mqtt ADDRESS       publish the live events to an MQTT broker,\n"
+    "                       mqtt://[USER[:PASSWORD]@]HOST[:PORT][/PREFIX] or mqtts://\n"
+    "                       for TLS (default: the configuration's [Events] broker, when\n"
+    "                       enabled)\n"
     "  --quiet              print no summary and no progress\n"
     "\n"
     "Import options:\n"
@@ -138,6 +146,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
     std::vector<std::string> positional;
     // The last option given that only import takes.
     std::string importOnly;
+    // The last option given that only replay and live take.
+    std::string runOnly;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const auto value = [&](std::string& out) {
@@ -246,6 +256,24 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
             }
             options.Choose = rrid;
             importOnly = arg;
+        } else if (arg == "--events") {
+            if (!value(options.EventsFile))
+                return false;
+            if (options.EventsFile.empty()) {
+                error = "--events needs a file name, or - for standard output";
+                return false;
+            }
+            runOnly = arg;
+        } else if (arg == "--mqtt") {
+            if (!value(options.MqttAddress))
+                return false;
+            MqttSettings settings;
+            std::string problem;
+            if (!ParseMqttAddress(options.MqttAddress, settings, problem)) {
+                error = "--mqtt: " + problem;
+                return false;
+            }
+            runOnly = arg;
         } else if (arg == "--quiet" || arg == "-q") {
             options.Quiet = true;
         } else if (arg == "--json") {
@@ -264,6 +292,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
     }
     if (positional[0] == "import") {
         options.Command = CliOptions::Mode::Import;
+        if (!runOnly.empty()) {
+            error = runOnly + " is an option of replay and live";
+            return false;
+        }
         if (positional.size() != 1) {
             error = "import takes no file: " + positional[1];
             return false;

@@ -27,6 +27,10 @@ struct CliOptions
     std::optional<int64_t> ClockStart;
     bool Quiet = false;
     bool Json = false;
+    // replay and live: the live events as JSON lines ("-": standard output), and the MQTT
+    // broker address that overrides the configuration's.
+    std::string EventsFile;
+    std::string MqttAddress;
     // import: the system folder's ID, what to import, and the system to take when several
     // share the ID.
     int SystemId = 0;

@@ -77,6 +77,8 @@ std::string SummaryText(P25Class& model, const RefreshCycle& screen, const RunCo
         << "    CRC failures: " << counters.Blocks.CrcFailures << "    packets: " << counters.Blocks.PacketsDecoded << "\n";
     if (counters.LogRecordsDropped)
         out << "Log records dropped (the logs fell behind): " << counters.LogRecordsDropped << "\n";
+    if (counters.EventsOn)
+        out << "Events: " << counters.EventsPublished << "    dropped: " << counters.EventsDropped << "\n";
     if (counters.Seconds > 0)
         out << Format("Time: %.2f s (%.0f blocks a second)\n", counters.Seconds,
                       static_cast<double>(counters.Blocks.BlocksTaken) / counters.Seconds);
@@ -210,5 +212,9 @@ std::string SummaryJson(P25Class& model, const RunCounters& counters)
                        {"linesRead", counters.LinesRead},
                        {"logRecordsDropped", counters.LogRecordsDropped},
                        {"seconds", counters.Seconds}};
+    if (counters.EventsOn) {
+        doc["counters"]["eventsPublished"] = counters.EventsPublished;
+        doc["counters"]["eventsDropped"] = counters.EventsDropped;
+    }
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

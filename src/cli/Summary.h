@@ -12,6 +12,10 @@ struct RunCounters
     ProcessingTotals Blocks;
     uint64_t LinesRead = 0;
     uint64_t LogRecordsDropped = 0;
+    // Only while live events were written or published.
+    bool EventsOn = false;
+    uint64_t EventsPublished = 0;
+    uint64_t EventsDropped = 0;
     double Seconds = 0.0;
 };
 

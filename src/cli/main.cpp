@@ -27,6 +27,8 @@ constexpr auto ProgressInterval = std::chrono::milliseconds(200);
 constexpr auto EndPollInterval = std::chrono::milliseconds(5);
 constexpr auto RefreshInterval = std::chrono::milliseconds(10);
 constexpr auto AutoSaveInterval = std::chrono::seconds(60);
+// How long the end of a run waits for a broker to take the last events.
+constexpr auto EventsDrainTime = std::chrono::milliseconds(10000);
 
 // A replay stopped by signal N exits with 128 + N, as shells report it.
 constexpr int SignalExitBase = 128;
@@ -90,6 +92,20 @@ public:
             m_config.ScannerType = m_options.ScannerType;
 
         m_controller.SetSettings(m_config, m_extra);
+        if (!m_options.EventsFile.empty()) {
+            std::string error;
+            if (!m_controller.SetEventsFile(m_options.EventsFile, error)) {
+                Fail("--events: " + error);
+                return false;
+            }
+        }
+        if (!m_options.MqttAddress.empty()) {
+            // What the address leaves out (a password, a client id) comes from the configuration.
+            MqttSettings settings = MqttSettings::From(m_config);
+            std::string error;
+            ParseMqttAddress(m_options.MqttAddress, settings, error);
+            m_controller.SetMqttOverride(settings);
+        }
         // Rows about to be emptied by a reset are written first, into their own site's file.
         m_refresh.Logs.onClear = [this](LogKind kind) { SaveLog(kind); };
         return true;
@@ -110,8 +126,10 @@ public:
         while (!m_controller.PollReplayEnded()) {
             ShowFileWarnings();
             std::this_thread::sleep_for(EndPollInterval);
-            if (m_controller.ReplayRunsLive())
+            if (m_controller.ReplayRunsLive()) {
                 m_controller.RefreshStep();
+                EverySecond();
+            }
             if (g_stopRequested)
                 m_controller.ReplayRequestStop();
             if (progress && std::chrono::steady_clock::now() >= nextProgress) {
@@ -161,6 +179,7 @@ public:
             ShowFileWarnings();
             std::this_thread::sleep_for(RefreshInterval);
             m_controller.RefreshStep();
+            EverySecond();
             const auto now = std::chrono::steady_clock::now();
             if (now >= nextSave) {
                 nextSave = now + AutoSaveInterval;
@@ -223,15 +242,44 @@ private:
         std::fflush(stderr);
     }
 
-    // Folder files that could not be understood, loaded on the processing thread.
+    // Folder files that could not be understood, loaded on the processing thread, and
+    // what the event outputs have to say (a lost broker).
     void ShowFileWarnings()
     {
         for (const std::string& warning : m_model.TakeFileWarnings())
             Fail("warning: " + warning);
+        for (const std::string& notice : m_controller.Events().TakeNotices())
+            Fail("events: " + notice);
+    }
+
+    // The one-second figures: the rate event of a live run.
+    void EverySecond()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < m_nextSecond)
+            return;
+        m_nextSecond = now + std::chrono::seconds(1);
+        for (const std::string& notice : m_controller.OneSecond().EventNotices)
+            Fail("events: " + notice);
+    }
+
+    // Whatever the events still hold goes out before the summary counts them.
+    void FinishEvents()
+    {
+        if (!m_controller.Events().IsOn())
+            return;
+        if (!m_controller.FinishEvents(EventsDrainTime))
+            Fail("events: the MQTT broker did not take every event in " +
+                 std::to_string(EventsDrainTime.count() / 1000) + " s");
+        ShowFileWarnings();
+        m_counters.EventsOn = true;
+        m_counters.EventsPublished = m_controller.Events().Published();
+        m_counters.EventsDropped = m_controller.Events().Dropped();
     }
 
     int Finish(bool summary = true)
     {
+        FinishEvents();
         m_refresh.DrainLogs();
         m_counters.LogRecordsDropped = m_model.DroppedLogRecords();
         // Rows of a written log that its cap pushed out before they reached the file.
@@ -251,10 +299,12 @@ private:
             }
         }
         ShowFileWarnings();
+        // Standard output may carry the events.
+        std::ostream& out = m_options.EventsFile == "-" ? std::cerr : std::cout;
         if (summary && m_options.Json)
-            std::cout << SummaryJson(m_model, m_counters);
+            out << SummaryJson(m_model, m_counters);
         else if (summary && !m_options.Quiet)
-            std::cout << SummaryText(m_model, m_refresh, m_counters);
+            out << SummaryText(m_model, m_refresh, m_counters);
         return result;
     }
 
@@ -268,6 +318,7 @@ private:
     RefreshCycle& m_refresh;
     RunCounters m_counters;
     bool m_reported = false;
+    std::chrono::steady_clock::time_point m_nextSecond = std::chrono::steady_clock::now() + std::chrono::seconds(1);
 };
 
 }
@@ -298,6 +349,9 @@ int main(int argc, char** argv)
 #endif
     }
     InstallSignalHandlers();
+    // A reader of the events that goes away (jq ended) is told by EPIPE, not a signal.
+    if (options.EventsFile == "-")
+        std::signal(SIGPIPE, SIG_IGN);
 
     Run run(options);
     if (!run.Prepare())

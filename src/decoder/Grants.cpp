@@ -74,7 +74,7 @@ bool P25Class::DecodeGroupVoiceGrant(const uint8_t* block)
         return true;
     AddTalkgroup(talkgroup);
     const std::string& notes = GrantNotes(block[2]);
-    if (GroupVoiceGrant(channel, 0, notes, source, talkgroup))
+    if (GroupVoiceGrant(channel, 0, notes, source, talkgroup, block[2]))
         SetChannelsChanged();
     if (IsEncryptedEmergency(block[2]))
         MarkTalkgroupEncrypted(talkgroup);
@@ -163,7 +163,7 @@ bool P25Class::DecodeTelephoneVoiceGrant(const uint8_t* block)
 {
     const int channel = Field16(block, 3);
     const int radio = Radio(block, 7);
-    if (PhoneGrant(channel, radio, NoNotes))
+    if (PhoneGrant(channel, radio, NoNotes, block[2]))
         SetChannelsChanged();
     if (WantsText())
         LogPacket(block,
@@ -209,7 +209,7 @@ bool P25Class::DecodeGroupDataChannelGrant(const uint8_t* block)
     if (talkgroup == 0)
         return true;
     AddTalkgroup(talkgroup);
-    if (GroupDataGrant(channel, talkgroup, GrantNotes(block[2]), radio))
+    if (GroupDataGrant(channel, talkgroup, GrantNotes(block[2]), radio, block[2]))
         SetChannelsChanged();
     if (IsEncryptedEmergency(block[2]))
         MarkTalkgroupEncrypted(talkgroup);

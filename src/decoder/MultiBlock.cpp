@@ -140,7 +140,7 @@ bool P25Class::DecodeMultiBlockGroupVoiceGrant(const PacketRecord& packet, bool 
     const int source = Address(header, 3);
     const std::string options = NotesText(header[8]);
     AddTalkgroup(talkgroup);
-    if (GroupVoiceGrant(channel, inputChannel, options, source, talkgroup))
+    if (GroupVoiceGrant(channel, inputChannel, options, source, talkgroup, header[8]))
         SetChannelsChanged();
     if (IsEncryptedEmergency(header[8]))
         MarkTalkgroupEncrypted(talkgroup);
@@ -193,7 +193,7 @@ bool P25Class::DecodeMultiBlockTelephoneVoiceGrant(const PacketRecord& packet)
     const int inputChannel = Get16(block1, 2);
     const int radio = Address(header, 3);
     const std::string options = NotesText(header[8]);
-    if (PhoneGrant(channel, radio, options))
+    if (PhoneGrant(channel, radio, options, header[8]))
         SetChannelsChanged();
     if (!IsPktDumpVisible())
         return true;

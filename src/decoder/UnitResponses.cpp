@@ -133,12 +133,12 @@ std::string P25Class::DenyResponseText(const uint8_t* block, bool patched)
     return text + ": " + DenyReasonText(block[3]);
 }
 
-void P25Class::RecordAffiliationResult(int result, int radio, int talkgroup)
+void P25Class::RecordAffiliationResult(int result, int radio, int talkgroup, bool registration)
 {
     if (result == 0)
-        RecordAffiliation('A', radio, "Affiliate", talkgroup);
+        RecordAffiliation('A', radio, "Affiliate", talkgroup, registration);
     else
-        RecordAffiliation('D', radio, AffiliationResults[result], talkgroup);
+        RecordAffiliation('D', radio, AffiliationResults[result], talkgroup, registration);
 }
 
 // UU_ANS_REQ: target 4-6, source 7-9
@@ -230,6 +230,7 @@ bool P25Class::DecodeCallAlert(const uint8_t* block)
     const int target = static_cast<int>(Get24(block, 4));
     const int source = static_cast<int>(Get24(block, 7));
     LogGrant("Alert", -1, "", source, target);
+    TapCallAlert(source, target);
     AddRadio(target, 0);
     AddRadio(source, 0);
     if (WantsEventText())
@@ -267,7 +268,7 @@ bool P25Class::DecodeQueuedResponse(const uint8_t* block)
     const int source = static_cast<int>(Get24(block, 4));
     const int talkgroup = static_cast<int>(Get16(block, 5));
     // A queued group call is logged as its talkgroup and the unit that asked for it.
-    LogQueued(groupService ? talkgroup : source, target);
+    LogQueued(groupService ? talkgroup : source, target, groupService);
     if (!WantsEventText())
         return true;
     std::string text = "Queued Response - Service Type: " + OpcodeName(serviceType) + " - ";
@@ -344,7 +345,7 @@ bool P25Class::DecodeLocationRegistrationResponse(const uint8_t* block)
     const int radio = static_cast<int>(Get24(block, 7));
     if (result == 0)
         AddTalkgroup(talkgroup);
-    RecordAffiliationResult(result, radio, talkgroup);
+    RecordAffiliationResult(result, radio, talkgroup, true);
     if (WantsText())
         LogPacket(block, Format("Location Registration Response - Group: %d RadioID : %d Result: %s", talkgroup,
                                 radio, AffiliationResults[result]));

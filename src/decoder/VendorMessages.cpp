@@ -76,7 +76,7 @@ bool P25Class::DecodeMotPatchedGroupVoiceGrant(const uint8_t* block)
     const int source = static_cast<int>(Get24(block, 7));
     const std::string notes = NotesText(block[2]);
     AddTalkgroup(talkgroup);
-    if (GroupVoiceGrant(channel, 0, notes, source, talkgroup))
+    if (GroupVoiceGrant(channel, 0, notes, source, talkgroup, block[2]))
         SetChannelsChanged();
     if (IsEncryptedEmergency(block[2]))
         MarkTalkgroupEncrypted(talkgroup);
@@ -145,7 +145,7 @@ bool P25Class::DecodeMotQueuedResponse(const uint8_t* block)
 {
     const int source = static_cast<int>(Get24(block, 4));
     const int target = static_cast<int>(Get24(block, 7));
-    LogQueued(source, target);
+    LogQueued(source, target, false);
     if (WantsEventText())
         LogEventText(block, Format("Queued Response (Patched): %d -> %d: %s", target, source,
                                    QueueReasonText(block[3])) +

@@ -100,6 +100,12 @@ bool P25Class::SetIdentifierTable(int identifier, const IDENTABLE& entry)
         m_idenTables[identifier] = entry;
         m_idenTablesChanged = 1;
         stored = true;
+        if (EventTap* tap = Tap()) {
+            TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::IdentifierTable);
+            event.Identifier = identifier;
+            event.Table = entry;
+            TapRecord(*tap, std::move(event));
+        }
     }
     SetFrequencyRules();
     if (m_idenTablesChanged) {
@@ -353,13 +359,16 @@ bool P25Class::ApplyGrant(int channel, int inputChannel, const GrantChange& chan
     return changed;
 }
 
-bool P25Class::GroupVoiceGrant(int channel, int inputChannel, const std::string& options, int radio, int talkgroup)
+bool P25Class::GroupVoiceGrant(int channel, int inputChannel, const std::string& options, int radio, int talkgroup,
+                               uint8_t serviceOptions)
 {
     const bool changed = ApplyGrant(channel, inputChannel,
                                     {.Usage = "Group", .Letters = UsageVoice, .Value = talkgroup, .SetsRadio = true,
                                      .Radio = radio, .Options = &options});
     if (changed)
         LogGrant("Group", channel, options, radio, talkgroup);
+    if (changed)
+        TapGrant("group", channel, inputChannel, serviceOptions, talkgroup, radio, 0);
     return changed;
 }
 
@@ -375,7 +384,8 @@ bool P25Class::GroupVoiceGrantExplicit(int channel, int inputChannel, const std:
                       {.Usage = "Group", .Letters = UsageVoice, .Value = talkgroup, .Options = &options});
 }
 
-bool P25Class::PrivateVoiceGrant(int channel, int firstRadio, const std::string& options, int secondRadio)
+bool P25Class::PrivateVoiceGrant(int channel, int firstRadio, const std::string& options, int secondRadio,
+                                 uint8_t serviceOptions)
 {
     const bool changed =
         ApplyGrant(channel, 0,
@@ -383,6 +393,8 @@ bool P25Class::PrivateVoiceGrant(int channel, int firstRadio, const std::string&
                     .Value = firstRadio, .SetsRadio = true, .Radio = secondRadio, .Options = &options});
     if (changed)
         LogGrant("Private", channel, options, secondRadio, firstRadio);
+    if (changed)
+        TapGrant("private", channel, 0, serviceOptions, -1, firstRadio, secondRadio);
     return changed;
 }
 
@@ -393,7 +405,7 @@ bool P25Class::PrivateVoiceGrantUpdate(int channel, int firstRadio, int secondRa
                        .Value = firstRadio, .CountsHits = false, .SetsRadio = true, .Radio = secondRadio});
 }
 
-bool P25Class::PhoneGrant(int channel, int radio, const std::string& options)
+bool P25Class::PhoneGrant(int channel, int radio, const std::string& options, uint8_t serviceOptions)
 {
     const bool changed = ApplyGrant(channel, 0,
                                     {.Usage = "Phone", .Letters = UsagePhone, .SetsValue = false, .Frees = false,
@@ -401,6 +413,8 @@ bool P25Class::PhoneGrant(int channel, int radio, const std::string& options)
                                      .Options = &options});
     if (changed)
         LogGrant("Phone", channel, options, radio, -1);
+    if (changed)
+        TapGrant("phone", channel, 0, serviceOptions, -1, radio, 0);
     return changed;
 }
 
@@ -411,13 +425,16 @@ bool P25Class::PhoneGrantUpdate(int channel, int radio)
                        .Frees = false, .TouchesRadio = true, .Radio = radio});
 }
 
-bool P25Class::GroupDataGrant(int channel, int talkgroup, const std::string& options, int radio)
+bool P25Class::GroupDataGrant(int channel, int talkgroup, const std::string& options, int radio,
+                              uint8_t serviceOptions)
 {
     const bool changed = ApplyGrant(channel, 0,
                                     {.Usage = "Data", .Letters = UsageData, .Value = talkgroup, .SetsRadio = true,
                                      .Radio = radio, .Options = &options});
     if (changed)
         LogGrant("Data", channel, options, radio, talkgroup);
+    if (changed)
+        TapGrant("data", channel, 0, serviceOptions, talkgroup, radio, 0);
     return changed;
 }
 
@@ -428,7 +445,8 @@ bool P25Class::DataChannelAnnouncement(int channel, int talkgroup)
                        .CountsHits = false});
 }
 
-bool P25Class::IndividualDataGrant(int channel, int firstRadio, const std::string& options, int secondRadio)
+bool P25Class::IndividualDataGrant(int channel, int firstRadio, const std::string& options, int secondRadio,
+                                   uint8_t serviceOptions)
 {
     const bool changed =
         ApplyGrant(channel, 0,
@@ -436,6 +454,10 @@ bool P25Class::IndividualDataGrant(int channel, int firstRadio, const std::strin
                     .NoneIsChange = true, .Frees = false, .SetsRadio = true, .Radio = secondRadio, .Options = &options});
     if (changed)
         LogGrant("Data", channel, options, secondRadio, firstRadio);
+    // The explicit form names only the radio.
+    if (changed)
+        TapGrant("data", channel, 0, serviceOptions, -1, firstRadio > 0 ? firstRadio : secondRadio,
+                 firstRadio > 0 ? secondRadio : 0);
     return changed;
 }
 
@@ -560,8 +582,10 @@ bool P25Class::SetChannelStationId(int channel, const std::string& callSign)
         if (changed)
             m_channelsChanged = 1;
     }
-    if (changed)
+    if (changed) {
         LogGrant(StationIdUsage, channel, callSign, 0, -1);
+        TapGrant("station id", channel, 0, 0, -1, 0, 0, callSign);
+    }
     return changed;
 }
 

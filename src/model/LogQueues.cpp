@@ -202,6 +202,12 @@ bool P25Class::LogAffiliation(char kind, int radio, const std::string& text, int
 
 bool P25Class::LogPatch(char kind, int talkgroup, int supergroup)
 {
+    if (EventTap* tap = Tap()) {
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Patch, kind);
+        event.Talkgroup = talkgroup;
+        event.Target = supergroup;
+        TapRecord(*tap, std::move(event));
+    }
     return Enqueue(*m_patchLog, Locks::PATCHLOGLOCK, LogSite(), [&](PATCHLOG& r) {
         r.Time = Now();
         r.Kind = kind;
@@ -263,7 +269,7 @@ bool P25Class::LogGrant(const std::string& kind, int channel, const std::string&
     });
 }
 
-bool P25Class::LogQueued(int talkgroup, int radio)
+bool P25Class::LogQueued(int talkgroup, int radio, bool group)
 {
     {
         NamedLockGuard guard(Locks::GLLOCK);
@@ -272,6 +278,13 @@ bool P25Class::LogQueued(int talkgroup, int radio)
             grant.Radio == lastQueuedGrant.Radio)
             return false;
         lastQueuedGrant = grant;
+    }
+    if (EventTap* tap = Tap()) {
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Queued);
+        event.Talkgroup = group ? talkgroup : -1;
+        event.Radio = group ? radio : talkgroup;
+        event.Target = group ? 0 : radio;
+        TapRecord(*tap, std::move(event));
     }
     // GLLOCK and FREQUENCY are never nested.
     SetChannelsChanged();
@@ -309,4 +322,57 @@ uint64_t P25Class::DroppedLogRecords() const
 {
     return m_affiliationLog->Dropped + m_grantLog->Dropped + m_eventLog->Dropped + m_patchLog->Dropped +
            m_packetDump->Dropped + m_unknownPackets->Dropped;
+}
+
+void P25Class::TapRecord(EventTap& tap, TAPEVENT&& event) const
+{
+    event.Time = Now();
+    event.Site = LogSite();
+    event.Wacn = m_logWacn.load(std::memory_order_relaxed);
+    tap.Take(std::move(event));
+}
+
+void P25Class::TapGrant(const char* usage, int channel, int inputChannel, uint8_t serviceOptions, int talkgroup,
+                        int radio, int target, const std::string& text)
+{
+    EventTap* tap = Tap();
+    if (!tap)
+        return;
+    TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Grant);
+    event.Usage = usage;
+    event.ServiceOptions = serviceOptions;
+    event.Channel = channel;
+    event.Frequency = ChannelFrequency(channel);
+    // As the channel row takes it: an explicit input channel with a table of its own, else
+    // the channel's own transmit offset.
+    const bool explicitInput = inputChannel != 0 && inputChannel != NoChannel;
+    event.InputFrequency = explicitInput ? ChannelFrequencyEx(inputChannel, true) : 0.0;
+    if (event.InputFrequency == 0.0)
+        event.InputFrequency = ChannelFrequencyEx(channel, false);
+    event.Slot = ChannelSlot(channel);
+    event.Talkgroup = talkgroup;
+    event.Radio = radio;
+    event.Target = target;
+    event.Text = text;
+    TapRecord(*tap, std::move(event));
+}
+
+void P25Class::TapSystem(char change)
+{
+    EventTap* tap = Tap();
+    if (!tap)
+        return;
+    TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::System, change);
+    event.System = m_sysInfo;
+    TapRecord(*tap, std::move(event));
+}
+
+void P25Class::TapCallAlert(int source, int target)
+{
+    if (EventTap* tap = Tap()) {
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::CallAlert);
+        event.Radio = source;
+        event.Target = target;
+        TapRecord(*tap, std::move(event));
+    }
 }

@@ -8,6 +8,7 @@
 
 #include "decoder/Tsbk.h"
 #include "decoder/BlockDecoder.h"
+#include "model/EventTap.h"
 #include "model/RadioTable.h"
 #include "model/Records.h"
 #include "platform/Clock.h"
@@ -89,6 +90,10 @@ public:
     bool IsLogProtectionData() const { return m_logProtectionData.load(std::memory_order_relaxed); }
     bool IsSaveHitCounts() const { return m_saveHitCounts.load(std::memory_order_relaxed); }
 
+    // The live event feed; null (the default) costs one load per grant, affiliation,
+    // patch and state change, and nothing per block.
+    void SetEventTap(EventTap* tap) { m_eventTap.store(tap, std::memory_order_release); }
+
     bool IsMultiBlockSeen() const { return m_multiBlockSeen.load(std::memory_order_relaxed); }
     void SetMultiBlockSeen(bool seen) { m_multiBlockSeen = seen; }
 
@@ -120,6 +125,8 @@ public:
     // SysId, RfssId and SiteId as they stand, read without a lock (log records are stamped
     // with it and the decoder's gate reads it).
     LOGSITE LogSite() const;
+    // The WACN beside it, read the same way.
+    int32_t LogWacn() const { return m_logWacn.load(std::memory_order_relaxed); }
     static std::string FlavorText(int flavor);
 
     // Neighbour sites (NEIGHBOR).
@@ -127,6 +134,8 @@ public:
     int FindNeighbor(int sysId, int rfssId, int siteId) const;
     bool UpdateNeighbor(const NEIGHBORREC& record);
     int GetNeighbors(NEIGHBORREC* destination, int max);
+    // The same copy without clearing the changed flag (for the event feed).
+    std::vector<NEIGHBORREC> CopyNeighbors() const;
     bool AreNeighborsChanged() const;
 
     // Talkgroup and radio tables. IDs 0 are never stored; a full table refuses new IDs
@@ -206,16 +215,21 @@ public:
     bool SetChannelStationId(int channel, const std::string& callSign);
     bool SetChannelTalkgroup(int channel, int talkgroup);
 
-    bool GroupVoiceGrant(int channel, int inputChannel, const std::string& options, int radio, int talkgroup);
+    // serviceOptions: the grant's service options byte, for the event feed.
+    bool GroupVoiceGrant(int channel, int inputChannel, const std::string& options, int radio, int talkgroup,
+                         uint8_t serviceOptions = 0);
     bool GroupVoiceGrantUpdate(int channel, int inputChannel, int talkgroup); // single attempt
     bool GroupVoiceGrantExplicit(int channel, int inputChannel, const std::string& options, int talkgroup);
-    bool PrivateVoiceGrant(int channel, int firstRadio, const std::string& options, int secondRadio);
+    bool PrivateVoiceGrant(int channel, int firstRadio, const std::string& options, int secondRadio,
+                           uint8_t serviceOptions = 0);
     bool PrivateVoiceGrantUpdate(int channel, int firstRadio, int secondRadio);
-    bool PhoneGrant(int channel, int radio, const std::string& options);
+    bool PhoneGrant(int channel, int radio, const std::string& options, uint8_t serviceOptions = 0);
     bool PhoneGrantUpdate(int channel, int radio); // single attempt
-    bool GroupDataGrant(int channel, int talkgroup, const std::string& options, int radio);
+    bool GroupDataGrant(int channel, int talkgroup, const std::string& options, int radio,
+                        uint8_t serviceOptions = 0);
     bool DataChannelAnnouncement(int channel, int talkgroup); // single attempt
-    bool IndividualDataGrant(int channel, int firstRadio, const std::string& options, int secondRadio);
+    bool IndividualDataGrant(int channel, int firstRadio, const std::string& options, int secondRadio,
+                             uint8_t serviceOptions = 0);
 
     // Tower file: the reader sets the changed flag once it is done.
     bool AddChannelUsageFlags(int channel, uint32_t bits);
@@ -227,7 +241,8 @@ public:
 
     // Grant log queue (GLLOCK), written by the channel grants.
     bool LogGrant(const std::string& kind, int channel, const std::string& text, int radio, int talkgroup);
-    bool LogQueued(int talkgroup, int radio);
+    // group: talkgroup is a talkgroup (else the radio that asked), for the event feed.
+    bool LogQueued(int talkgroup, int radio, bool group = true);
     void ClearGrantLog();
     int TakeGrantLog(GRANTLOG* destination, int max); // single attempt
     bool IsGrantLogChanged() const;
@@ -247,7 +262,8 @@ public:
     bool AreAffiliationsChanged() const;
     // Reads and clears the changed flag without copying the list.
     bool TakeAffiliationsChanged();
-    bool RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup);
+    // registration: a location registration's result, told apart by the event feed.
+    bool RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup, bool registration = false);
     uint8_t SetFilteringEnabled(uint8_t enabled);
     uint8_t IsFilteringEnabled() const;
     bool SetFilterRange(uint8_t active, int low, int high);
@@ -333,7 +349,7 @@ private:
     bool WantsEventText() const { return IsPktDumpVisible() || IsOtherInfoVisible(); }
     void LogEventText(const uint8_t* block, const std::string& text);
     static std::string DenyResponseText(const uint8_t* block, bool patched);
-    void RecordAffiliationResult(int result, int radio, int talkgroup);
+    void RecordAffiliationResult(int result, int radio, int talkgroup, bool registration = false);
     bool DecodeUnitToUnitAnswer(const uint8_t* block);
     bool DecodeTelephoneIncomingRequest(const uint8_t* block);
     bool DecodeUnitStatusUpdate(const uint8_t* block);
@@ -404,6 +420,20 @@ private:
     bool DecodeMultiBlockNeighborStatus(const PacketRecord& packet);
     void LogUnknownMultiBlock(const PacketRecord& packet, int opcode, int mfid);
 
+    // The event feed's tap. TapRecord stamps the time and the source.
+    EventTap* Tap() const { return m_eventTap.load(std::memory_order_acquire); }
+    void TapRecord(EventTap& tap, TAPEVENT&& event) const;
+    void TapGrant(const char* usage, int channel, int inputChannel, uint8_t serviceOptions, int talkgroup, int radio,
+                  int target, const std::string& text = {});
+    void TapCallAlert(int source, int target);
+    // The caller holds SYSINFOLOCK.
+    void TapSystem(char change);
+    std::atomic<EventTap*> m_eventTap{nullptr};
+    // The last affiliation told to the tap, so that exact repeats are told once as in the log.
+    char m_tapAffiliationKind = 0;
+    int m_tapAffiliationTalkgroup = 0;
+    int m_tapAffiliationRadio = 0;
+
     Clock* m_clock;
     std::atomic<bool> m_unknownsVisible{false};
     std::atomic<bool> m_grantsVisible{false};
@@ -420,6 +450,7 @@ private:
     SYSINFO m_sysInfo;
     // SysId, RfssId and SiteId of m_sysInfo packed, 21 bits each, for LogSite.
     std::atomic<uint64_t> m_logSite{0};
+    std::atomic<int32_t> m_logWacn{0};
     void PublishLogSite();
     std::vector<TOWERS> m_towers;
 

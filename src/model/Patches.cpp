@@ -194,12 +194,26 @@ bool P25Class::TakeAffiliationsChanged()
     return std::exchange(m_affiliationsChanged, false);
 }
 
-bool P25Class::RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup)
+bool P25Class::RecordAffiliation(char kind, int radio, const std::string& text, int talkgroup, bool registration)
 {
     // Any other letter would put a record in the queue that the screen cannot place ('C' would
     // even empty its lists).
     if (kind != 'A' && kind != 'U' && kind != 'D')
         return false;
+    // The feed is told before the log queue may refuse the record, with the log's own rules.
+    EventTap* tap = Tap();
+    if (tap && !(kind == 'A' && talkgroup == 0) &&
+        !(kind == m_tapAffiliationKind && talkgroup == m_tapAffiliationTalkgroup && radio == m_tapAffiliationRadio)) {
+        m_tapAffiliationKind = kind;
+        m_tapAffiliationTalkgroup = talkgroup;
+        m_tapAffiliationRadio = radio;
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Affiliation, kind);
+        event.Usage = kind == 'U' ? "deregistration" : registration ? "registration" : "affiliation";
+        event.Talkgroup = talkgroup;
+        event.Radio = radio;
+        event.Text = text;
+        TapRecord(*tap, std::move(event));
+    }
     if (m_affiliationLog->Count.load() >= AffiliationLogCapacity) {
         ++m_affiliationLog->Dropped;
         return false;

@@ -37,9 +37,11 @@ bool P25Class::SetSystemAndSite(int sysId, int rfssId, uint8_t serviceClass, int
         PublishLogSite();
         LoadSystemFolder();
         m_sysInfo.SystemInfoChanged = 1;
+        TapSystem(TAPEVENT::NewSystem);
         return true;
     }
     if (rfssId != m_sysInfo.RfssId || siteId != m_sysInfo.SiteId || serviceClass != m_sysInfo.ServiceClass) {
+        const bool newSite = rfssId != m_sysInfo.RfssId || siteId != m_sysInfo.SiteId;
         m_sysInfo.RfssId = rfssId;
         m_sysInfo.SiteId = siteId;
         m_sysInfo.ServiceClass = serviceClass;
@@ -47,6 +49,7 @@ bool P25Class::SetSystemAndSite(int sysId, int rfssId, uint8_t serviceClass, int
         ResetSiteLists();
         LoadTowerFile();
         m_sysInfo.SystemInfoChanged = 1;
+        TapSystem(newSite ? TAPEVENT::NewSite : TAPEVENT::NewServices);
         return true;
     }
     return false;
@@ -62,6 +65,7 @@ void P25Class::PublishLogSite()
     const auto pack = [](int32_t v) { return static_cast<uint64_t>(v) & LogSiteMask; };
     m_logSite.store(pack(m_sysInfo.SysId) << 2 * LogSiteBits | pack(m_sysInfo.RfssId) << LogSiteBits |
                     pack(m_sysInfo.SiteId));
+    m_logWacn.store(m_sysInfo.Wacn, std::memory_order_relaxed);
 }
 
 LOGSITE P25Class::LogSite() const
@@ -78,6 +82,8 @@ bool P25Class::SetWacn(int wacn)
         return false;
     m_sysInfo.Wacn = wacn;
     m_sysInfo.SystemInfoChanged = 1;
+    PublishLogSite();
+    TapSystem(TAPEVENT::NewWacn);
     return true;
 }
 
@@ -88,6 +94,7 @@ bool P25Class::SetSiteStatus(int bits)
         return false;
     m_sysInfo.SiteStatus = bits;
     m_sysInfo.SystemInfoChanged = 1;
+    TapSystem(TAPEVENT::NewStatus);
     return true;
 }
 
@@ -97,6 +104,7 @@ void P25Class::SetFlavor(int value)
     if (m_sysInfo.Flavor != value) {
         m_sysInfo.Flavor = value;
         m_sysInfo.SystemInfoChanged = 1;
+        TapSystem(TAPEVENT::NewFlavor);
     }
 }
 
@@ -347,6 +355,11 @@ bool P25Class::UpdateNeighbor(const NEIGHBORREC& record)
         ++m_neighborCount;
     }
     m_neighborsChanged = true;
+    if (EventTap* tap = Tap()) {
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Neighbor);
+        event.Neighbor = entry;
+        TapRecord(*tap, std::move(event));
+    }
     return true;
 }
 
@@ -357,6 +370,12 @@ int P25Class::GetNeighbors(NEIGHBORREC* destination, int max)
     std::copy(m_neighbors.begin(), m_neighbors.begin() + n, destination);
     m_neighborsChanged = false;
     return n;
+}
+
+std::vector<NEIGHBORREC> P25Class::CopyNeighbors() const
+{
+    NamedLockGuard guard(Locks::NEIGHBOR);
+    return {m_neighbors.begin(), m_neighbors.begin() + m_neighborCount};
 }
 
 bool P25Class::AreNeighborsChanged() const

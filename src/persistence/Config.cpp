@@ -168,6 +168,21 @@ void ReadDirectoryAndProxy(IniFile& ini, CONFIG& c)
     c.ProxyPassword = ReadPassword(ini, "Proxy");
 }
 
+void ReadEvents(const IniFile& ini, CONFIG& c)
+{
+    c.MqttEnabled = ReadYesNo(ini, "Events", "MqttEnabled", c.MqttEnabled);
+    c.MqttHost = ini.ReadString("Events", "Host", c.MqttHost);
+    const int port = ini.ReadInteger("Events", "Port", c.MqttPort);
+    if (port >= 1 && port <= 65535)
+        c.MqttPort = port;
+    c.MqttTls = ReadYesNo(ini, "Events", "Tls", c.MqttTls);
+    c.MqttCaFile = ini.ReadString("Events", "CaFile", c.MqttCaFile);
+    c.MqttUserName = ini.ReadString("Events", "UserName", c.MqttUserName);
+    c.MqttPassword = ReadPassword(ini, "Events");
+    c.MqttTopicPrefix = ini.ReadString("Events", "TopicPrefix", c.MqttTopicPrefix);
+    c.MqttClientId = ini.ReadString("Events", "ClientId", c.MqttClientId);
+}
+
 }
 
 std::string DefaultDataFolder()
@@ -248,6 +263,7 @@ void LoadConfiguration(CONFIG& config, EXTRASETTINGS& extra)
 
     ReadListSections(ini, c, extra);
     ReadDirectoryAndProxy(ini, c);
+    ReadEvents(ini, c);
 
     if (ini.SectionExists("CustomColors"))
         for (char letter = 'A'; letter <= 'P'; ++letter) {
@@ -384,6 +400,16 @@ bool SaveConfiguration(const CONFIG& c, const EXTRASETTINGS& extra, std::string&
     WriteYesNo(ini, "Proxy", "LoginRequired", c.ProxyLoginRequired);
     ini.WriteString("Proxy", "UserName", c.ProxyUserName);
     ini.WriteString("Proxy", "Password", ScramblePassword(c.ProxyPassword));
+
+    WriteYesNo(ini, "Events", "MqttEnabled", c.MqttEnabled);
+    ini.WriteString("Events", "Host", c.MqttHost);
+    ini.WriteInteger("Events", "Port", c.MqttPort);
+    WriteYesNo(ini, "Events", "Tls", c.MqttTls);
+    ini.WriteString("Events", "CaFile", c.MqttCaFile);
+    ini.WriteString("Events", "UserName", c.MqttUserName);
+    ini.WriteString("Events", "Password", ScramblePassword(c.MqttPassword));
+    ini.WriteString("Events", "TopicPrefix", c.MqttTopicPrefix);
+    ini.WriteString("Events", "ClientId", c.MqttClientId);
 
     ini.EraseSection("CustomColors");
     for (const std::string& entry : extra.CustomColors)

@@ -114,6 +114,17 @@ struct CONFIG
     bool ProxyLoginRequired = false;
     std::string ProxyUserName;
     std::string ProxyPassword;
+    // [Events]: the MQTT broker the live events are published to.
+    bool MqttEnabled = false;
+    std::string MqttHost = "localhost";
+    int32_t MqttPort = 1883;
+    bool MqttTls = false;
+    std::string MqttCaFile;
+    std::string MqttUserName;
+    std::string MqttPassword;
+    std::string MqttTopicPrefix = "zembrant";
+    // Empty: "zembrant-" and the host name.
+    std::string MqttClientId;
     // The window's designed bounds until the window sets its own.
     int32_t Left = 0;
     int32_t Top = 0;

@@ -64,6 +64,58 @@ void Controller::SetSettings(const CONFIG& config, const EXTRASETTINGS& extra)
     m_rawDumpOn = config.PsrDumpVisible;
     m_session.SetConfig(config);
     ApplySettingsToModel();
+    ApplyEventOutputs();
+}
+
+void Controller::ApplyEventOutputs()
+{
+    const CONFIG config = Config();
+    std::optional<MqttSettings> wanted = m_mqttOverride;
+    if (!wanted && config.MqttEnabled)
+        wanted = MqttSettings::From(config);
+    if (wanted == m_mqttInUse)
+        return;
+    // What waits goes out through the outputs it was meant for.
+    m_events.Drain();
+    m_events.RemoveOutputs();
+    m_mqtt.reset();
+    m_mqttInUse = wanted;
+    if (wanted)
+        m_mqtt = std::make_shared<MqttOutput>(*wanted);
+    if (m_eventFile)
+        m_events.AddOutput(m_eventFile);
+    if (m_mqtt)
+        m_events.AddOutput(m_mqtt);
+}
+
+bool Controller::SetEventsFile(const std::string& path, std::string& error)
+{
+    auto file = std::make_shared<EventFile>();
+    if (!file->Open(path, error))
+        return false;
+    m_events.Drain();
+    m_events.RemoveOutputs();
+    m_eventFile = std::move(file);
+    m_events.AddOutput(m_eventFile);
+    if (m_mqtt)
+        m_events.AddOutput(m_mqtt);
+    return true;
+}
+
+void Controller::SetMqttOverride(const MqttSettings& settings)
+{
+    m_mqttOverride = settings;
+    ApplyEventOutputs();
+}
+
+bool Controller::FinishEvents(std::chrono::milliseconds timeout)
+{
+    ReplayEventsEnd();
+    m_events.Drain();
+    m_events.FlushOutputs();
+    if (m_eventFile)
+        m_eventFile->Close();
+    return !m_mqtt || m_mqtt->Drain(timeout);
 }
 
 void Controller::ApplySettingsToModel()
@@ -104,6 +156,12 @@ ProcessingTotals Controller::Totals() const
 void Controller::RefreshStep()
 {
     m_refresh.RunCycle({m_decodeActive.load(), m_heldTalkgroup, m_rawDumpOn.load()});
+    if (!m_events.IsOn())
+        return;
+    // A replay of a file drains its events between blocks only, so that its runs agree.
+    if (!m_replay || !m_replayStarted || m_replayLive)
+        m_events.Drain();
+    m_events.FlushOutputs();
 }
 
 int Controller::FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held)
@@ -112,7 +170,22 @@ int Controller::FollowStep(std::span<const FreqInfo> channels, std::span<const P
     m_model.CopyIdentifierTables(tables, MaxIdentifierTables);
     const CONFIG config = Config();
     const FollowContext context{m_model, config, patches, held, m_lastFollowedTalkgroup};
-    return RunFollowStep(channels, tables, context, m_session.Scanner(), m_decodeActive, m_lastFollowedTalkgroup);
+    const int row =
+        RunFollowStep(channels, tables, context, m_session.Scanner(), m_decodeActive, m_lastFollowedTalkgroup);
+    const bool steering = m_session.Scanner() && config.ScanControlEnabled && m_decodeActive;
+    if (!steering || !m_events.IsOn())
+        return row;
+    FollowFigures told;
+    if (row >= 0)
+        told = {channels[static_cast<size_t>(row)].Channel, channels[static_cast<size_t>(row)].Frequency,
+                channels[static_cast<size_t>(row)].Talkgroup};
+    if (!m_followEventSent || told.Channel != m_lastFollowEvent.Channel ||
+        told.Talkgroup != m_lastFollowEvent.Talkgroup || told.Frequency != m_lastFollowEvent.Frequency) {
+        m_events.PublishFollow(told);
+        m_lastFollowEvent = told;
+        m_followEventSent = true;
+    }
+    return row;
 }
 
 bool Controller::StartDecodeSession()
@@ -125,6 +198,9 @@ bool Controller::StartDecodeSession()
     m_portErrorStopAt.reset();
     m_silentSeconds = 0;
     m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
+    m_events.Restart();
+    m_followEventSent = false;
+    m_rateCrcFailures = 0;
     m_session.StartDecodeSession(config);
     if (config.AutoSaveEnabled)
         m_lastSystemSave = m_model.Now();
@@ -164,6 +240,7 @@ bool Controller::StopFinish()
     m_lastTotals = m_session.Totals();
     m_blocksOfEnded += m_lastTotals.BlocksTaken;
     m_refresh.onListFilling = nullptr;
+    m_events.Drain();
     m_stopping = false;
     return true;
 }
@@ -221,7 +298,16 @@ bool Controller::ReplayStart(CaptureKind kind)
     m_replay->SetKind(kind);
     // Rows are built between blocks, as a live refresh that keeps up builds them, and a
     // list is appended to its file before its cap could drop unsaved rows.
-    m_replay->SetBlockHandler([this] { m_refresh.TakeLogsBetweenBlocks(); });
+    m_replay->SetBlockHandler([this] {
+        m_refresh.TakeLogsBetweenBlocks();
+        if (!m_events.IsOn())
+            return;
+        m_events.Drain();
+        if (!m_replayLive) {
+            const ProcThread& processor = m_replay->Processor();
+            m_events.ReplayBlock(processor.BlocksTaken(), processor.CrcFailures());
+        }
+    });
     m_replay->SetTickHandler([this] {
         m_model.ExpireChannelActivity();
         m_model.ExpirePatches();
@@ -231,6 +317,10 @@ bool Controller::ReplayStart(CaptureKind kind)
             onReplayEnded();
     };
     m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
+    m_events.Restart();
+    m_followEventSent = false;
+    m_rateCrcFailures = 0;
+    m_replayEventsEnded = false;
     // A given start keeps the clock exactly as asked (runs are compared file for file).
     m_replayLive = m_replay->IsLiveFeed() && !m_replayClockStart;
     if (m_replayLive) {
@@ -260,6 +350,19 @@ bool Controller::PollReplayEnded() const
     return m_replay && m_replayStarted && !m_replay->IsRunning();
 }
 
+// Once the replay's threads ended, on the replay's clock: the last events and its last second.
+void Controller::ReplayEventsEnd()
+{
+    if (m_replayEventsEnded || !m_replay || m_replay->IsRunning())
+        return;
+    m_replayEventsEnded = true;
+    const ProcessingTotals totals = m_replay->Processor().Totals();
+    if (m_replayLive)
+        m_events.Drain();
+    else
+        m_events.EndReplay(totals.BlocksTaken, totals.CrcFailures);
+}
+
 ReplayOutcome Controller::ReplayResult() const
 {
     if (!m_replay)
@@ -274,6 +377,8 @@ bool Controller::ReplayFinish()
     if (m_replayStarted && m_replay->IsRunning())
         return false;
     m_replay->Stop();
+    if (m_replayStarted)
+        ReplayEventsEnd();
     if (m_replayStarted) {
         m_lastTotals = m_replay->Processor().Totals();
         m_blocksOfEnded += m_lastTotals.BlocksTaken;
@@ -398,6 +503,17 @@ DecodeFigures Controller::OneSecond()
         const ReplayProgress progress = m_replay->Progress();
         figures.ReplayPercent =
             progress.TotalBytes ? static_cast<int>(progress.BytesRead * 100 / progress.TotalBytes) : 100;
+    }
+    if (m_events.IsOn()) {
+        // A replay of a file tells its rate on its own clock.
+        const bool liveRate = m_session.IsActive() && !m_stopping ? true : ReplayRunsLive();
+        const uint64_t crc = Totals().CrcFailures;
+        if (liveRate && m_decodeActive)
+            m_events.PublishRate({received, expected, static_cast<int64_t>(crc - std::min(crc, m_rateCrcFailures)),
+                                  m_queue.FreePercent()});
+        m_rateCrcFailures = crc;
+        figures.EventNotices = m_events.TakeNotices();
+        figures.EventsDropped = m_events.Dropped();
     }
     return figures;
 }

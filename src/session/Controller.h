@@ -7,7 +7,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "events/EventFeed.h"
+#include "events/EventFile.h"
+#include "events/MqttOutput.h"
 #include "input/CaptureReplay.h"
 #include "input/TBSKQueue.h"
 #include "model/P25Class.h"
@@ -41,6 +45,10 @@ struct DecodeFigures
     std::string Buffer;     // "Buffer Available:"
     int ReplayPercent = -1; // share of the capture file read; -1 when no replay runs
     std::string Notice;     // for the status line: a port that opened but stays silent
+    // The live events' outputs: what they have to say once (a lost broker), and the
+    // events given up so far.
+    std::vector<std::string> EventNotices;
+    uint64_t EventsDropped = 0;
 };
 
 // What a replay came to, readable once PollReplayEnded is true.
@@ -105,6 +113,16 @@ public:
     // The live session's threads and second scanner (its reader's state, for tests and
     // status lines).
     DecodeSession& Session() { return m_session; }
+
+    // --- Live events. The outputs follow the settings ([Events] for MQTT); the CLI adds
+    // a file and may override the broker. Change them on the front end's thread.
+    EventFeed& Events() { return m_events; }
+    // "-" is standard output. False with the reason when it cannot be opened.
+    bool SetEventsFile(const std::string& path, std::string& error);
+    void SetMqttOverride(const MqttSettings& settings);
+    // At the end of a CLI run: what the outputs still hold is written or sent, waiting at
+    // most timeout for a broker. False when events were left unsent.
+    bool FinishEvents(std::chrono::milliseconds timeout);
 
     // --- Window-level state.
     bool DecodeActive() const { return m_decodeActive.load(); }
@@ -232,6 +250,8 @@ public:
     bool CloseFinish(std::string& errors);
 
 private:
+    void ApplyEventOutputs();
+    void ReplayEventsEnd();
     int FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held);
     void ApplySettingsToModel();
     void SaveFillingList(LogKind kind);
@@ -244,6 +264,16 @@ private:
     P25Class m_model;
     TBSKQueue m_queue;
     RefreshCycle m_refresh;
+    // Before the session: its threads may still tell the tap while it is destroyed.
+    EventFeed m_events{m_model};
+    std::shared_ptr<EventFile> m_eventFile;
+    std::shared_ptr<MqttOutput> m_mqtt;
+    std::optional<MqttSettings> m_mqttOverride;
+    std::optional<MqttSettings> m_mqttInUse;
+    FollowFigures m_lastFollowEvent;
+    bool m_followEventSent = false;
+    uint64_t m_rateCrcFailures = 0;
+    bool m_replayEventsEnded = true;
     DecodeSession m_session;
 
     mutable std::mutex m_configMutex;

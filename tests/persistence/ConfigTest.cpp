@@ -225,6 +225,14 @@ TEST_F(ConfigTest, SaveThenLoadGivesBackEverySetting)
     config.ProxyLoginRequired = true;
     config.ProxyUserName = "user";
     config.ProxyPassword = "pa$$";
+    config.MqttEnabled = config.MqttTls = true;
+    config.MqttHost = "broker.lan";
+    config.MqttPort = 8883;
+    config.MqttCaFile = "/etc/ssl/certs/ca.pem";
+    config.MqttUserName = "station";
+    config.MqttPassword = "m#tt";
+    config.MqttTopicPrefix = "p25/home";
+    config.MqttClientId = "attic";
     config.Left = 10;
     config.Top = 20;
     config.Width = 800;

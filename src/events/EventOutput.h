@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One event ready to leave, as the event feed built it.
+struct EventLine
+{
+    // The event's "type", also the last level of its MQTT topic ("grant", "rate", ...).
+    std::string Type;
+    // One JSON object on one line, UTF-8, without the newline.
+    std::string Json;
+    // "<sysid>/<rfss>-<site>" of the event's source ("C94/1-3"); empty before a system is known.
+    std::string Source;
+    // A state a newcomer needs at once (system, identifier tables, neighbours, rate): MQTT
+    // keeps it retained and sends it at QoS 1. The stream goes at QoS 0.
+    bool Retained = false;
+    // A state message only a broker keeps (the whole neighbour list); files leave it out.
+    bool StateOnly = false;
+};
+
+// Where the events go: a file, standard output, a broker. Publish is called on the thread
+// that drains the feed (the refresh, or a replay's processing thread between blocks) and
+// must never wait for the network or a slow reader.
+class EventOutput
+{
+public:
+    virtual ~EventOutput() = default;
+    virtual void Publish(const EventLine& line) = 0;
+    // Called after each drain that published something.
+    virtual void Flush() {}
+    // Events given up because the output could not keep up or was away.
+    virtual uint64_t Dropped() const { return 0; }
+    // What the front end should tell the user once (a lost or regained broker, a refused
+    // login), taken on the front end's thread.
+    virtual std::vector<std::string> TakeNotices() { return {}; }
+};
