@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QSysInfo>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -40,12 +41,12 @@ ConfigDialog::ConfigDialog(MainWindow& window) : QDialog(&window), m_window(wind
     m_pages->addTab(BuildDataOptionsPage(), QStringLiteral("Data Options"));
     m_pages->addTab(BuildBackupPage(), QStringLiteral("Data Backup"));
     m_pages->addTab(BuildWebServicePage(), QStringLiteral("RR Web Service/Proxy Settings"));
+    m_pages->addTab(BuildEventsPage(), QStringLiteral("Events"));
     m_pages->setCurrentIndex(DecodePage);
 
     auto* buttons = new QDialogButtonBox;
     QPushButton* ok = buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
     buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -54,6 +55,9 @@ ConfigDialog::ConfigDialog(MainWindow& window) : QDialog(&window), m_window(wind
     layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addWidget(m_pages);
     layout->addWidget(buttons);
+    // Only once the button is in the dialog does the dialog keep it as its default; set
+    // earlier, Enter pressed nothing.
+    ok->setDefault(true);
 }
 
 ConfigDialog& ConfigDialog::Of(MainWindow& window)
@@ -407,4 +411,69 @@ QWidget* ConfigDialog::BuildWebServicePage()
     auto* proxyGroup = new QGroupBox(QStringLiteral("Proxy Settings"));
     proxyGroup->setLayout(proxy);
     return Stacked({webGroup, proxyGroup});
+}
+
+QWidget* ConfigDialog::BuildEventsPage()
+{
+    m_mqttEnabled = Box(QStringLiteral("Publish live events to an MQTT broker"), &CONFIG::MqttEnabled);
+    m_mqttEnabled->setObjectName(QStringLiteral("mqttEnabled"));
+    connect(m_mqttEnabled, &QCheckBox::toggled, this, &ConfigDialog::UpdateEnabling);
+    m_mqttHost = Text(&CONFIG::MqttHost);
+    m_mqttHost->setObjectName(QStringLiteral("mqttHost"));
+    QSpinBox* port = Spin(1, 65535, &CONFIG::MqttPort);
+    port->setObjectName(QStringLiteral("mqttPort"));
+    m_mqttTls = Box(QStringLiteral("Use TLS"), &CONFIG::MqttTls);
+    m_mqttTls->setObjectName(QStringLiteral("mqttTls"));
+    connect(m_mqttTls, &QCheckBox::toggled, this, &ConfigDialog::UpdateEnabling);
+    m_mqttCaFile = Text(&CONFIG::MqttCaFile);
+    m_mqttCaFile->setObjectName(QStringLiteral("mqttCaFile"));
+    m_mqttChooseCaFile = new QPushButton(QStringLiteral("Browse..."));
+    m_mqttChooseCaFile->setObjectName(QStringLiteral("chooseMqttCaFile"));
+    connect(m_mqttChooseCaFile, &QPushButton::clicked, this, [this] {
+        const QString start = m_mqttCaFile->text();
+        const QString filter = QStringLiteral("Certificates (*.pem *.crt);;All files (*)");
+        const QString file = chooseFile ? chooseFile(start)
+                                        : QFileDialog::getOpenFileName(this, QStringLiteral("CA file"), start, filter);
+        if (!file.isEmpty())
+            m_mqttCaFile->setText(file);
+    });
+    QLineEdit* userName = Text(&CONFIG::MqttUserName);
+    userName->setObjectName(QStringLiteral("mqttUserName"));
+    QLineEdit* password = Text(&CONFIG::MqttPassword);
+    password->setObjectName(QStringLiteral("mqttPassword"));
+    password->setEchoMode(QLineEdit::Password);
+    password->setMaxLength(MaxPasswordLength);
+    m_mqttPrefix = Text(&CONFIG::MqttTopicPrefix);
+    m_mqttPrefix->setObjectName(QStringLiteral("mqttTopicPrefix"));
+    QLineEdit* clientId = Text(&CONFIG::MqttClientId);
+    clientId->setObjectName(QStringLiteral("mqttClientId"));
+    clientId->setPlaceholderText(Q(DefaultMqttClientId(QSysInfo::machineHostName().toStdString())));
+
+    auto* form = new QFormLayout;
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(QStringLiteral("Host:"), Row({m_mqttHost, Caption("Port:"), port}, 0));
+    form->addRow(QString(), m_mqttTls);
+    form->addRow(QStringLiteral("CA file:"), Row({m_mqttCaFile, m_mqttChooseCaFile}, 0));
+    form->addRow(QStringLiteral("User name:"), userName);
+    form->addRow(QStringLiteral("Password:"), password);
+    form->addRow(QStringLiteral("Topic prefix:"), m_mqttPrefix);
+    form->addRow(QStringLiteral("Client ID:"), clientId);
+    m_mqttFields = new QWidget;
+    m_mqttFields->setLayout(form);
+
+    m_mqttHint = new QLabel;
+    m_mqttHint->setObjectName(QStringLiteral("mqttHint"));
+    m_mqttHint->setWordWrap(true);
+    m_mqttHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Grey, but darker than the disabled texts, so that it does not read as switched off.
+    QPalette grey = m_mqttHint->palette();
+    const QColor text = grey.color(QPalette::WindowText);
+    const QColor window = grey.color(QPalette::Window);
+    grey.setColor(QPalette::WindowText, QColor((text.red() * 3 + window.red() * 2) / 5,
+                                               (text.green() * 3 + window.green() * 2) / 5,
+                                               (text.blue() * 3 + window.blue() * 2) / 5));
+    m_mqttHint->setPalette(grey);
+    connect(m_mqttPrefix, &QLineEdit::textChanged, this,
+            [this](const QString& prefix) { m_mqttHint->setText(Q(MqttTopicHint(prefix.toStdString()))); });
+    return Stacked({Group(QStringLiteral("MQTT broker"), {m_mqttEnabled, m_mqttFields, m_mqttHint})});
 }

@@ -23,7 +23,7 @@ class QSlider;
 class QSpinBox;
 class QTabWidget;
 
-// The configuration dialog (TcfgForm): every setting the user may change, on six pages.
+// The configuration dialog (TcfgForm): every setting the user may change, on seven pages.
 // The controls hold the edits; only "Ok" copies them into the window's settings, applies
 // them to the window and the model and saves the file. User-interface thread only.
 class ConfigDialog : public QDialog
@@ -31,7 +31,7 @@ class ConfigDialog : public QDialog
     Q_OBJECT
 
 public:
-    enum Page { DecodePage, ScannerControlPage, ScreenPage, DataOptionsPage, BackupPage, WebServicePage };
+    enum Page { DecodePage, ScannerControlPage, ScreenPage, DataOptionsPage, BackupPage, WebServicePage, EventsPage };
 
     explicit ConfigDialog(MainWindow& window);
     // The window's one dialog, created at its first use.
@@ -50,6 +50,8 @@ public:
     std::string EnumerationRoot = "/";
     // The backup folder chooser; tests replace it. Empty for a cancel.
     std::function<QString(const QString& start)> chooseFolder;
+    // The CA file chooser, the same way.
+    std::function<QString(const QString& start)> chooseFile;
 
 private:
     struct FontControls
@@ -75,6 +77,7 @@ private:
     QWidget* BuildDataOptionsPage();
     QWidget* BuildBackupPage();
     QWidget* BuildWebServicePage();
+    QWidget* BuildEventsPage();
     QWidget* FontRow(FontControls& font);
     QWidget* ExampleRow(const QString& caption, Example& example, bool withText);
 
@@ -91,6 +94,8 @@ private:
     void ChooseColour(Example& example, bool text, Example* alsoText = nullptr);
     static void Paint(const Example& example);
     void UpdateEnabling();
+    // False, with the page turned to the field and the message told, for settings "Ok" refuses.
+    bool AcceptsControls();
     // The settings as the controls read now, over the current ones.
     void ReadControls(CONFIG& config, EXTRASETTINGS& extra) const;
     void CopyBack();
@@ -149,4 +154,13 @@ private:
     std::vector<QWidget*> m_webFields;
     std::array<QRadioButton*, 3> m_proxyChoices{};
     std::vector<QWidget*> m_proxyFields;
+
+    QCheckBox* m_mqttEnabled = nullptr;
+    QWidget* m_mqttFields = nullptr;
+    QCheckBox* m_mqttTls = nullptr;
+    QLineEdit* m_mqttHost = nullptr;
+    QLineEdit* m_mqttCaFile = nullptr;
+    QPushButton* m_mqttChooseCaFile = nullptr;
+    QLineEdit* m_mqttPrefix = nullptr;
+    QLabel* m_mqttHint = nullptr;
 };

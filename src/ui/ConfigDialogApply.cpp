@@ -169,6 +169,10 @@ void ConfigDialog::UpdateEnabling()
                                      [](const QRadioButton* choice) { return choice->isChecked(); });
     for (QWidget* field : m_proxyFields)
         field->setEnabled(ProxyFieldsEnabled(static_cast<int>(manual - m_proxyChoices.begin())));
+    const MqttEnabling mqtt = MqttFieldsEnabled(m_mqttEnabled->isChecked(), m_mqttTls->isChecked());
+    m_mqttFields->setEnabled(mqtt.Fields);
+    m_mqttCaFile->setEnabled(mqtt.CaFile);
+    m_mqttChooseCaFile->setEnabled(mqtt.CaFile);
 }
 
 void ConfigDialog::Prepare(Page page)
@@ -193,6 +197,7 @@ void ConfigDialog::Prepare(Page page)
     m_quietFrequency->setText(Q(QuietFrequencyText(c.QuietFrequency)));
     m_backupDays->setText(QString::number(c.BackupDays));
     m_proxyChoices[static_cast<size_t>(ProxyChoiceOfType(c.ProxyType))]->setChecked(true);
+    m_mqttHint->setText(Q(MqttTopicHint(c.MqttTopicPrefix)));
     Tint(m_barExample, QPalette::Highlight, DecodeBarColor(m_barColour->currentIndex()));
 
     m_profile->clear();
@@ -238,10 +243,31 @@ void ConfigDialog::Open(Page page)
 void ConfigDialog::done(int result)
 {
     if (result == Accepted) {
+        if (!AcceptsControls())
+            return;
         CopyBack();
         Apply();
     }
     QDialog::done(result);
+}
+
+bool ConfigDialog::AcceptsControls()
+{
+    CONFIG read = m_window.Config();
+    EXTRASETTINGS readExtra = m_window.Extra();
+    ReadControls(read, readExtra);
+    const MqttRefusal refusal = CheckMqttSettings(read);
+    QLineEdit* field = refusal.Field == MqttField::Host          ? m_mqttHost
+                       : refusal.Field == MqttField::TopicPrefix ? m_mqttPrefix
+                       : refusal.Field == MqttField::CaFile      ? m_mqttCaFile
+                                                                 : nullptr;
+    if (!field)
+        return true;
+    m_pages->setCurrentIndex(EventsPage);
+    field->setFocus();
+    field->selectAll();
+    m_window.m_prompter.Tell(this, QStringLiteral("Error"), Q(refusal.Message));
+    return false;
 }
 
 void ConfigDialog::ReadControls(CONFIG& c, EXTRASETTINGS& e) const

@@ -789,7 +789,16 @@ QWidget* MainWindow::BuildStatusLine()
     m_replayLabel = new QLabel;
     m_replayLabel->setObjectName(QStringLiteral("replayProgress"));
     layout->addWidget(m_replayLabel);
+    m_eventNotice = new QLabel;
+    m_eventNotice->setObjectName(QStringLiteral("eventNotice"));
+    // A long notice is cut off at the button instead of widening the window.
+    m_eventNotice->setMinimumWidth(1);
+    layout->addWidget(m_eventNotice);
     layout->addStretch(1);
+    m_eventsDropped = new QLabel;
+    m_eventsDropped->setObjectName(QStringLiteral("eventsDropped"));
+    m_eventsDropped->hide();
+    layout->addWidget(m_eventsDropped);
     m_backupLabel = new QLabel(QStringLiteral("*Backup In Progress*"));
     m_backupLabel->hide();
     m_importLabel = new QLabel(QStringLiteral("*Import In Progress*"));

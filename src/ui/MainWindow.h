@@ -210,6 +210,9 @@ private:
     QLabel* m_backupLabel = nullptr;
     QLabel* m_importLabel = nullptr;
     QLabel* m_replayLabel = nullptr;
+    EventStatusLine m_eventStatus;
+    QLabel* m_eventNotice = nullptr;
+    QLabel* m_eventsDropped = nullptr;
     QLabel* m_holdLabel = nullptr;
     QPushButton* m_holdButton = nullptr;
     QPushButton* m_decodeToggle = nullptr;

@@ -197,6 +197,11 @@ void MainWindow::OneSecond(bool chart)
     m_values["Buffer Available:"]->setText(Q(figures.Buffer));
     if (!m_controller.IsReplaying())
         m_replayLabel->setText(Q(figures.Notice));
+    m_eventStatus.Second(figures.EventNotices, figures.EventsDropped);
+    m_eventNotice->setText(Q(m_eventStatus.NoticeText()));
+    m_eventNotice->setToolTip(m_eventNotice->text());
+    m_eventsDropped->setText(Q(m_eventStatus.DroppedText()));
+    m_eventsDropped->setVisible(!m_eventStatus.DroppedText().empty());
     if (!chart)
         return;
     // The totals start again with each session and replay.

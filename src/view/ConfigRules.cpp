@@ -1,6 +1,8 @@
 #include "view/ConfigRules.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/TextFormat.h"
 #include "persistence/Config.h"
@@ -122,6 +124,7 @@ void ApplyConfigOkRules(CONFIG& config)
     config.BackupDays = LimitBackupDays(config.BackupDays);
     if (EqualsIgnoringCase(config.ControlPort, config.CommPort))
         config.ScanControlEnabled = false;
+    config.MqttHost = std::string(Trimmed(config.MqttHost, " \t"));
 }
 
 PortList DecodePortList(bool showAllPorts, int highPort, const std::vector<int>& probedPorts,
@@ -250,4 +253,43 @@ double QuietFrequencyValue(std::string_view text, double current)
 bool UnidenSpeedEnabled(int scannerType)
 {
     return scannerType == UnidenScannerType;
+}
+
+MqttRefusal CheckMqttSettings(const CONFIG& config)
+{
+    if (!config.MqttEnabled)
+        return {};
+    const std::string_view host = Trimmed(config.MqttHost, " \t");
+    if (host.empty())
+        return {MqttField::Host, "Host: enter the name or address of the MQTT broker."};
+    if (host.find_first_of(" \t") != std::string_view::npos)
+        return {MqttField::Host, "Host: the name of the MQTT broker cannot contain spaces."};
+    const std::string& prefix = config.MqttTopicPrefix;
+    if (prefix.empty())
+        return {MqttField::TopicPrefix, "Topic prefix: enter the first level of the topics, such as zembrant."};
+    if (prefix.find_first_of("+#") != std::string::npos)
+        return {MqttField::TopicPrefix, "Topic prefix: + and # are MQTT wildcards and cannot be part of a topic."};
+    if (prefix.front() == '/' || prefix.back() == '/')
+        return {MqttField::TopicPrefix, "Topic prefix: it cannot start or end with /."};
+    std::error_code error;
+    if (config.MqttTls && !config.MqttCaFile.empty() && !std::filesystem::is_regular_file(config.MqttCaFile, error))
+        return {MqttField::CaFile, "CA file: there is no file " + config.MqttCaFile + "."};
+    return {};
+}
+
+MqttEnabling MqttFieldsEnabled(bool publish, bool tls)
+{
+    return {publish, publish && tls};
+}
+
+std::string DefaultMqttClientId(std::string_view hostName)
+{
+    return hostName.empty() ? std::string("zembrant") : "zembrant-" + std::string(hostName);
+}
+
+std::string MqttTopicHint(std::string_view prefix)
+{
+    const std::string shown = prefix.empty() ? std::string("PREFIX") : std::string(prefix);
+    return "Events are published under " + shown + "/<sysid>/<rfss>-<site>/<type>; watch them with mosquitto_sub -t '" +
+           shown + "/#' -v";
 }

@@ -23,7 +23,7 @@ inline constexpr std::array<const char*, 7> DecodeBarColorNames = {"Windows Defa
 inline constexpr int UnidenScannerType = 2;
 
 // After the controls are copied back: backup days limited to 1..365; a control port that
-// is the decode port switches the second scanner off.
+// is the decode port switches the second scanner off; the broker's host loses surrounding blanks.
 void ApplyConfigOkRules(CONFIG& config);
 int LimitBackupDays(long days);
 
@@ -106,6 +106,27 @@ std::optional<uint32_t> DecodeBarColor(int index);
 int ProxyTypeOfChoice(int choice);
 int ProxyChoiceOfType(int proxyType);
 bool ProxyFieldsEnabled(int choice);
+
+// The events page. A refusal of "Ok" names the field it is about, so that the dialog can
+// turn to it; the broker's settings are only checked while publishing is on.
+enum class MqttField { None, Host, TopicPrefix, CaFile };
+struct MqttRefusal
+{
+    MqttField Field = MqttField::None;
+    std::string Message;
+};
+MqttRefusal CheckMqttSettings(const CONFIG& config);
+// The fields but the switch take input while publishing is on; the CA file only with TLS.
+struct MqttEnabling
+{
+    bool Fields = false;
+    bool CaFile = false;
+};
+MqttEnabling MqttFieldsEnabled(bool publish, bool tls);
+// The client ID an empty field stands for, as the MQTT output makes it.
+std::string DefaultMqttClientId(std::string_view hostName);
+// The hint under the fields, with the typed prefix in place of PREFIX.
+std::string MqttTopicHint(std::string_view prefix);
 
 // Small handlers: the latency label "%3d ms", the quiet frequency "%03.5f", the grant
 // filter level field (1..99, else the up-down position), the Uniden speed list's state.

@@ -170,6 +170,19 @@ std::string BufferText(int freePercent)
     return Format("%3d%%", freePercent);
 }
 
+void EventStatusLine::Second(const std::vector<std::string>& notices, uint64_t dropped)
+{
+    if (!notices.empty()) {
+        m_notice.clear();
+        for (const std::string& notice : notices)
+            m_notice += (m_notice.empty() ? "" : "; ") + notice;
+        m_secondsLeft = EventNoticeSeconds;
+    } else if (m_secondsLeft > 0 && --m_secondsLeft == 0) {
+        m_notice.clear();
+    }
+    m_dropped = dropped > 0 ? "Events dropped: " + std::to_string(dropped) : std::string();
+}
+
 std::string HoldPromptText(int lastFollowedTalkgroup)
 {
     return lastFollowedTalkgroup == -1 ? std::string() : Format("%ld", static_cast<long>(lastFollowedTalkgroup));

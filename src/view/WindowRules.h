@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -98,6 +99,25 @@ struct ReceiveRate
 ReceiveRate ReceiveRateFigures(long blocksExpected, long blocksReceived);
 // "Buffer Available:", "%3d%%" of the queue's free percentage.
 std::string BufferText(int freePercent);
+
+// The status line's word on the live events, fed each second. A notice of the event
+// outputs stays for EventNoticeSeconds or until the next one, so that a lost broker is
+// read, not flashed; the notices of one second show together.
+class EventStatusLine
+{
+public:
+    static constexpr int EventNoticeSeconds = 30;
+
+    void Second(const std::vector<std::string>& notices, uint64_t dropped);
+    const std::string& NoticeText() const { return m_notice; }
+    // "Events dropped: N"; empty while none were.
+    const std::string& DroppedText() const { return m_dropped; }
+
+private:
+    std::string m_notice;
+    int m_secondsLeft = 0;
+    std::string m_dropped;
+};
 
 // The hold prompt's field: the last followed talkgroup ("%ld"), empty when none (-1).
 std::string HoldPromptText(int lastFollowedTalkgroup);

@@ -121,6 +121,18 @@ private slots:
         }
     }
 
+    void enterInAFieldIsOk()
+    {
+        bool closed = false;
+        QTimer::singleShot(0, this, [this, &closed] {
+            QTest::keyClick(Control<QLineEdit>("mqttUserName"), Qt::Key_Return);
+            closed = !Dialog().isVisible();
+            Dialog().reject();
+        });
+        Dialog().Open(ConfigDialog::EventsPage);
+        QVERIFY(closed);
+    }
+
     void showAllPortsListsComOneToHighPort()
     {
         m_window->Config().ShowAllPorts = true;
@@ -378,6 +390,73 @@ private slots:
         QVERIFY(!Control<QTabWidget>("screenPages")->widget(1)->findChild<QSpinBox*>()->isEnabled());
         QVERIFY(Control<QTabWidget>("screenPages")->widget(0)->findChild<QSpinBox*>()->isEnabled());
         Dialog().reject();
+    }
+
+    void eventsPageLoadsAppliesAndRefuses()
+    {
+        CONFIG& c = m_window->Config();
+        c.MqttEnabled = true;
+        c.MqttHost = "localhost";
+        c.MqttPort = 1883;
+        c.MqttTls = false;
+        c.MqttUserName = "ops";
+        c.MqttPassword = "old";
+        c.MqttTopicPrefix = "p25";
+        c.MqttClientId.clear();
+        Dialog().Prepare(ConfigDialog::EventsPage);
+        QCOMPARE(Dialog().findChild<QTabWidget*>()->currentIndex(), static_cast<int>(ConfigDialog::EventsPage));
+        QCOMPARE(Control<QLineEdit>("mqttHost")->text(), QStringLiteral("localhost"));
+        QCOMPARE(Control<QSpinBox>("mqttPort")->value(), 1883);
+        QCOMPARE(Control<QLineEdit>("mqttUserName")->text(), QStringLiteral("ops"));
+        QCOMPARE(Control<QLineEdit>("mqttPassword")->echoMode(), QLineEdit::Password);
+        QCOMPARE(Control<QLineEdit>("mqttPassword")->text(), QStringLiteral("old"));
+        QVERIFY(Control<QLineEdit>("mqttClientId")->placeholderText().startsWith("zembrant"));
+        QCOMPARE(Control<QLabel>("mqttHint")->text(),
+                 QStringLiteral("Events are published under p25/<sysid>/<rfss>-<site>/<type>; "
+                                "watch them with mosquitto_sub -t 'p25/#' -v"));
+        QVERIFY(Control<QLineEdit>("mqttHost")->isEnabled());
+        QVERIFY(!Control<QLineEdit>("mqttCaFile")->isEnabled());
+        Control<QCheckBox>("mqttEnabled")->setChecked(false);
+        QVERIFY(!Control<QLineEdit>("mqttHost")->isEnabled());
+        Control<QCheckBox>("mqttEnabled")->setChecked(true);
+
+        const QString caFile = m_folder.filePath("ca.pem");
+        QFile(caFile).open(QIODevice::WriteOnly);
+        Dialog().chooseFile = [caFile](const QString&) { return caFile; };
+        Control<QSpinBox>("mqttPort")->setValue(8883);
+        Control<QCheckBox>("mqttTls")->setChecked(true);
+        QTest::mouseClick(Control<QPushButton>("chooseMqttCaFile"), Qt::LeftButton);
+        Control<QLineEdit>("mqttPassword")->setText(QStringLiteral("n3w"));
+        Control<QLineEdit>("mqttTopicPrefix")->setText(QStringLiteral("site/p25"));
+        Ok();
+        QCOMPARE(c.MqttPort, 8883);
+        QVERIFY(c.MqttTls);
+        QCOMPARE(QString::fromStdString(c.MqttCaFile), caFile);
+        QCOMPARE(c.MqttPassword, std::string("n3w"));
+        QCOMPARE(Saved("Events", "Port"), QStringLiteral("8883"));
+        QCOMPARE(Saved("Events", "Tls"), QStringLiteral("Yes"));
+        QCOMPARE(Saved("Events", "TopicPrefix"), QStringLiteral("site/p25"));
+        QVERIFY(!Saved("Events", "Password").isEmpty());
+        QVERIFY(Saved("Events", "Password") != QStringLiteral("n3w"));
+
+        // A wildcard in the prefix: the page stays open on its field and nothing is stored.
+        m_prompter.Told.clear();
+        Dialog().Prepare(ConfigDialog::DecodePage);
+        Control<QLineEdit>("mqttTopicPrefix")->setText(QStringLiteral("p25/#"));
+        Dialog().show();
+        Ok();
+        QCOMPARE(m_prompter.Told, QStringList(
+            "Error: Topic prefix: + and # are MQTT wildcards and cannot be part of a topic."));
+        QVERIFY(Dialog().isVisible());
+        QCOMPARE(Dialog().findChild<QTabWidget*>()->currentIndex(), static_cast<int>(ConfigDialog::EventsPage));
+        QCOMPARE(c.MqttTopicPrefix, std::string("site/p25"));
+        QCOMPARE(Saved("Events", "TopicPrefix"), QStringLiteral("site/p25"));
+        Control<QLineEdit>("mqttTopicPrefix")->setText(QStringLiteral("p25"));
+        Control<QCheckBox>("mqttEnabled")->setChecked(false);
+        Ok();
+        QVERIFY(!Dialog().isVisible());
+        QVERIFY(!c.MqttEnabled);
+        Dialog().chooseFile = nullptr;
     }
 
     void screenshotOfEveryPageAtTheMinimumSize()

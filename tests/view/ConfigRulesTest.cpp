@@ -3,6 +3,8 @@
 #include "persistence/Config.h"
 #include "view/ConfigRules.h"
 
+#include "support/TemporaryFolder.h"
+
 TEST(ApplyConfigOkRules, BackupDaysAndTheSharedPort)
 {
     const struct
@@ -176,4 +178,62 @@ TEST(OkValue, AnUntouchedControlKeepsTheStoredValue)
     EXPECT_EQ(OkValue(1234, 115200, 115200), 1234); // a speed the list cannot show
     EXPECT_EQ(OkValue(1234, 115200, 9600), 9600);
     EXPECT_EQ(OkValue(std::string("/dev/pts/3"), std::string("/dev/ttyS0"), std::string("/dev/ttyS0")), "/dev/pts/3");
+}
+
+TEST(CheckMqttSettings, HostPrefixAndCaFileWhilePublishing)
+{
+    TemporaryFolder folder;
+    WriteText(folder / "ca.pem", "-----BEGIN CERTIFICATE-----\n");
+    const struct
+    {
+        bool enabled;
+        const char* host;
+        const char* prefix;
+        bool tls;
+        std::string caFile;
+        MqttField field;
+        std::string message;
+    } cases[] = {
+        {true, "broker.lan", "zembrant", true, folder / "ca.pem", MqttField::None, ""},
+        {true, " localhost ", "a/b", false, folder / "missing.pem", MqttField::None, ""}, // no TLS: unused
+        {false, "", "#", true, folder / "missing.pem", MqttField::None, ""},
+        {true, " ", "zembrant", false, "", MqttField::Host, "Host: enter the name or address of the MQTT broker."},
+        {true, "my broker", "zembrant", false, "", MqttField::Host,
+         "Host: the name of the MQTT broker cannot contain spaces."},
+        {true, "localhost", "", false, "", MqttField::TopicPrefix,
+         "Topic prefix: enter the first level of the topics, such as zembrant."},
+        {true, "localhost", "p25/#", false, "", MqttField::TopicPrefix,
+         "Topic prefix: + and # are MQTT wildcards and cannot be part of a topic."},
+        {true, "localhost", "/p25", false, "", MqttField::TopicPrefix, "Topic prefix: it cannot start or end with /."},
+        {true, "localhost", "p25/", false, "", MqttField::TopicPrefix, "Topic prefix: it cannot start or end with /."},
+        {true, "localhost", "p25", true, folder / "missing.pem", MqttField::CaFile,
+         "CA file: there is no file " + folder / "missing.pem" + "."},
+        {true, "localhost", "p25", true, folder.Path(), MqttField::CaFile,
+         "CA file: there is no file " + folder.Path() + "."},
+    };
+    for (const auto& c : cases) {
+        CONFIG config;
+        config.MqttEnabled = c.enabled;
+        config.MqttHost = c.host;
+        config.MqttTopicPrefix = c.prefix;
+        config.MqttTls = c.tls;
+        config.MqttCaFile = c.caFile;
+        const MqttRefusal refusal = CheckMqttSettings(config);
+        EXPECT_EQ(refusal.Field, c.field) << c.host << " " << c.prefix << " " << c.caFile;
+        EXPECT_EQ(refusal.Message, c.message);
+    }
+    CONFIG config;
+    config.MqttHost = "\tbroker.lan ";
+    ApplyConfigOkRules(config);
+    EXPECT_EQ(config.MqttHost, "broker.lan");
+}
+
+TEST(MqttFields, ClientIdAndHint)
+{
+    EXPECT_EQ(DefaultMqttClientId("shack"), "zembrant-shack");
+    EXPECT_EQ(DefaultMqttClientId(""), "zembrant");
+    EXPECT_EQ(MqttTopicHint("p25"), "Events are published under p25/<sysid>/<rfss>-<site>/<type>; "
+                                    "watch them with mosquitto_sub -t 'p25/#' -v");
+    EXPECT_EQ(MqttTopicHint(""), "Events are published under PREFIX/<sysid>/<rfss>-<site>/<type>; "
+                                 "watch them with mosquitto_sub -t 'PREFIX/#' -v");
 }

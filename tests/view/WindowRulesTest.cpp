@@ -147,3 +147,33 @@ TEST(ParseCommandLine, DataFolderConfigFileAndDecode)
         EXPECT_EQ(line.DefaultDataFolder, c.defaultFolder);
     }
 }
+
+TEST(EventStatusLine, NoticesStayAWhileDroppedShowsWhileAny)
+{
+    const std::string lost = "lost the MQTT broker localhost:1883: connection refused";
+    const std::string again = "reached the MQTT broker localhost:1883 again";
+    const struct
+    {
+        std::vector<std::string> notices;
+        uint64_t dropped;
+        std::string notice;
+        std::string droppedText;
+    } seconds[] = {
+        {{}, 0, "", ""},
+        {{lost}, 0, lost, ""},
+        {{}, 12, lost, "Events dropped: 12"},
+        {{again, lost}, 10000, again + "; " + lost, "Events dropped: 10000"},
+        {{again}, 0, again, ""},
+    };
+    EventStatusLine line;
+    for (const auto& s : seconds) {
+        line.Second(s.notices, s.dropped);
+        EXPECT_EQ(line.NoticeText(), s.notice);
+        EXPECT_EQ(line.DroppedText(), s.droppedText);
+    }
+    for (int second = 1; second < EventStatusLine::EventNoticeSeconds; ++second)
+        line.Second({}, 0);
+    EXPECT_EQ(line.NoticeText(), again);
+    line.Second({}, 0);
+    EXPECT_EQ(line.NoticeText(), "");
+}
