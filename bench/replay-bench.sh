@@ -16,20 +16,40 @@ export TZ=UTC
     --talkgroups 400 -o "$work/capture.txt"
 value() { grep -m1 "\"$1\":" "$work/out.json" | sed 's/.*: *\([^,]*\),\{0,1\}$/\1/'; }
 
-ok=true
-for logs in all none; do
-    rm -rf "$work/data"
+# replay NAME LOGS [OPTIONS...]: one timed run, one line of figures.
+replay() {
+    local name=$1 logs=$2
+    shift 2
+    rm -rf "$work/data" "$work/events.ndjson"
     /usr/bin/time -f "%e %M" -o "$work/time" "$build/src/zembrant-cli" replay "$work/capture.txt" \
-        --data-dir "$work/data" --logs "$logs" --clock-start 1700000000 --json > "$work/out.json"
+        --data-dir "$work/data" --logs "$logs" --clock-start 1700000000 --json "$@" > "$work/out.json"
     read -r seconds peak_kb < "$work/time"
     read_blocks=$(value blocksRead)
     dropped=$(value logRecordsDropped)
-    echo "replay of $blocks blocks, logs $logs: ${seconds} s wall," \
+    local events=""
+    grep -q '"eventsPublished"' "$work/out.json" &&
+        events="; events: $(value eventsPublished), dropped: $(value eventsDropped)"
+    echo "replay of $blocks blocks, $name: ${seconds} s wall," \
          "$(awk -v b="$read_blocks" -v s="$seconds" 'BEGIN { printf "%.0f", b / s }') blocks a second," \
-         "peak memory $((peak_kb / 1024)) MB; blocks read: $read_blocks; log records dropped: $dropped"
+         "peak memory $((peak_kb / 1024)) MB; blocks read: $read_blocks; log records dropped: $dropped$events"
     [ "$read_blocks" = "$blocks" ] && [ "$dropped" = 0 ] || ok=false
-done
-if [ -x "$build/bench/window_bench" ]; then
+}
+
+ok=true
+replay "logs all" all
+replay "logs none" none
+# The live events, every log on: to a file, and to a broker of our own on a free port.
+replay "logs all, --events FILE" all --events "$work/events.ndjson"
+if command -v mosquitto > /dev/null; then
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 1000000\n' "$port" > "$work/mosquitto.conf"
+    mosquitto -c "$work/mosquitto.conf" > /dev/null 2>&1 &
+    broker=$!
+    for _ in $(seq 50); do (echo > "/dev/tcp/127.0.0.1/$port") 2> /dev/null && break; sleep 0.1; done
+    replay "logs all, --mqtt to a local broker" all --mqtt "mqtt://127.0.0.1:$port/zembrant"
+    kill "$broker"
+fi
+if [ -x "$build/bench/window_bench" ] && [ -z "${SKIP_WINDOW:-}" ]; then
     QT_QPA_PLATFORM=offscreen "$build/bench/window_bench" "$work/capture.txt" 2> /dev/null
 fi
 $ok

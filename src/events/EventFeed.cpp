@@ -138,8 +138,11 @@ void EventFeed::Drain()
     for (const TAPEVENT& event : m_batch)
         Build(event);
     m_batch.clear();
-    for (const auto& output : m_outputs)
+    for (const auto& output : m_outputs) {
         output->Flush();
+        if (m_paced)
+            output->WaitForRoom();
+    }
 }
 
 void EventFeed::Publish(const EventLine& line)

@@ -68,6 +68,9 @@ public:
     void ReplayBlock(uint64_t blocksTaken, uint64_t crcFailures);
     // The last second of a replay, once its threads ended.
     void EndReplay(uint64_t blocksTaken, uint64_t crcFailures);
+    // A replay of a file waits for outputs that fall behind (a broker) instead of letting
+    // them drop events; set on the front end's thread before the replay starts.
+    void SetPaced(bool paced) { m_paced = paced; }
     // Forgets the replay clock's seconds and the patch members (a new session or replay).
     void Restart();
 
@@ -94,6 +97,7 @@ private:
 
     P25Class& m_model;
     std::atomic<bool> m_on{false};
+    std::atomic<bool> m_paced{false};
 
     std::mutex m_waitingMutex;
     std::vector<TAPEVENT> m_waiting;

@@ -29,6 +29,10 @@ public:
     virtual void Publish(const EventLine& line) = 0;
     // Called after each drain that published something.
     virtual void Flush() {}
+    // A replay of a file, before it goes on: an output that sends at its own pace (a
+    // connected broker) may wait here a while for room, so that a replay that outruns it
+    // loses nothing. A live feed never waits.
+    virtual void WaitForRoom() {}
     // Events given up because the output could not keep up or was away.
     virtual uint64_t Dropped() const { return 0; }
     // What the front end should tell the user once (a lost or regained broker, a refused

@@ -54,6 +54,7 @@ public:
     MqttOutput& operator=(const MqttOutput&) = delete;
 
     void Publish(const EventLine& line) override;
+    void WaitForRoom() override;
     uint64_t Dropped() const override;
     std::vector<std::string> TakeNotices() override;
 

@@ -78,7 +78,9 @@ void Controller::ApplyEventOutputs()
     // What waits goes out through the outputs it was meant for.
     m_events.Drain();
     m_events.RemoveOutputs();
-    m_mqtt.reset();
+    // A client says goodbye to its broker, which may take a second: not on this thread.
+    if (m_mqtt)
+        m_retiredOutputs.emplace_back([old = std::move(m_mqtt)]() mutable { old.reset(); });
     m_mqttInUse = wanted;
     if (wanted)
         m_mqtt = std::make_shared<MqttOutput>(*wanted);
@@ -323,6 +325,7 @@ bool Controller::ReplayStart(CaptureKind kind)
     m_replayEventsEnded = false;
     // A given start keeps the clock exactly as asked (runs are compared file for file).
     m_replayLive = m_replay->IsLiveFeed() && !m_replayClockStart;
+    m_events.SetPaced(!m_replayLive);
     if (m_replayLive) {
         m_replay->FollowLiveClock();
     } else {
@@ -356,6 +359,7 @@ void Controller::ReplayEventsEnd()
     if (m_replayEventsEnded || !m_replay || m_replay->IsRunning())
         return;
     m_replayEventsEnded = true;
+    m_events.SetPaced(false);
     const ProcessingTotals totals = m_replay->Processor().Totals();
     if (m_replayLive)
         m_events.Drain();

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "events/EventFeed.h"
@@ -268,6 +269,7 @@ private:
     EventFeed m_events{m_model};
     std::shared_ptr<EventFile> m_eventFile;
     std::shared_ptr<MqttOutput> m_mqtt;
+    std::vector<std::jthread> m_retiredOutputs;
     std::optional<MqttSettings> m_mqttOverride;
     std::optional<MqttSettings> m_mqttInUse;
     FollowFigures m_lastFollowEvent;
