@@ -453,3 +453,31 @@ TEST(Controller, BackupTimerDecisions)
     EXPECT_FALSE(controller.BackupRunning());
     EXPECT_EQ(errors, "");
 }
+
+// What the second scanner is told reaches the live events once, with the call it follows.
+TEST(Controller, FollowedCallIsALiveEvent)
+{
+    LiveRig rig;
+    TestScanner second;
+    rig.Config.ScanControlEnabled = true;
+    rig.Config.ControlPort = second.SlavePath();
+    rig.Config.ScannerProfile = "BC250D.Scanner";
+    std::string error;
+    ASSERT_TRUE(rig.Control.SetEventsFile(rig.Folder / "events.ndjson", error)) << error;
+    ASSERT_TRUE(rig.StartWithACall());
+    ASSERT_TRUE(rig.Control.FinishEvents(std::chrono::milliseconds(100)));
+    std::ifstream in(rig.Folder / "events.ndjson");
+    std::vector<std::string> follows;
+    for (std::string line; std::getline(in, line);)
+        // A refresh before the grant may tell the scanner to park ("quiet") first.
+        if (line.find("\"type\":\"follow\"") != std::string::npos && line.find("\"quiet\":true") == std::string::npos)
+            follows.push_back(line);
+    ASSERT_EQ(follows.size(), 1u);
+    EXPECT_NE(follows[0].find("\"quiet\":false,\"channel\":\"01-0005\",\"frequency\":851068750,\"talkgroup\":100"),
+              std::string::npos)
+        << follows[0];
+    std::string errors;
+    rig.Control.StopBegin(errors);
+    EXPECT_TRUE(RefreshUntil(rig.Control, [&] { return rig.Control.StopPoll(); }));
+    rig.Control.StopFinish();
+}
