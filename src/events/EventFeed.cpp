@@ -118,8 +118,8 @@ void EventFeed::Take(TAPEVENT&& event)
 {
     std::lock_guard guard(m_waitingMutex);
     if (m_waiting.size() >= MaxWaiting) {
-        m_waiting.erase(m_waiting.begin());
         ++m_overflow;
+        return;
     }
     m_waiting.push_back(std::move(event));
     m_waitingCount.store(m_waiting.size(), std::memory_order_release);
@@ -184,8 +184,6 @@ void EventFeed::Finish(JsonObject& object, const char* type, const LOGSITE& site
 
 void EventFeed::Build(const TAPEVENT& event)
 {
-    m_lastSite = event.Site;
-    m_lastWacn = event.Wacn;
     switch (event.What) {
     case TAPEVENT::Kind::Grant: BuildGrant(event); break;
     case TAPEVENT::Kind::Queued: BuildRequest(event, "queued"); break;

@@ -39,9 +39,9 @@ class EventFeed : public EventTap
 {
 public:
     static constexpr int SchemaVersion = 1;
-    // Records waiting for a drain; past it the oldest are given up (and counted): nothing
-    // drains a feed only while its front end is stuck.
-    static constexpr size_t MaxWaiting = 100000;
+    // Records waiting for a drain; past it new ones are given up (and counted): nothing
+    // drains a feed only while its front end is stuck, and the decoder must not pay for it.
+    static constexpr size_t MaxWaiting = 20000;
 
     explicit EventFeed(P25Class& model);
     ~EventFeed() override;
@@ -113,8 +113,6 @@ private:
     std::atomic<uint64_t> m_published{0};
     // Supergroup -> member talkgroups, as the patch events built it.
     std::map<int, std::set<int>> m_patchMembers;
-    LOGSITE m_lastSite;
-    int32_t m_lastWacn = 0;
     int64_t m_rateSecond = -1;
     uint64_t m_rateBlocks = 0;
     uint64_t m_rateCrc = 0;

@@ -510,7 +510,7 @@ DecodeFigures Controller::OneSecond()
     }
     if (m_events.IsOn()) {
         // A replay of a file tells its rate on its own clock.
-        const bool liveRate = m_session.IsActive() && !m_stopping ? true : ReplayRunsLive();
+        const bool liveRate = (m_session.IsActive() && !m_stopping) || ReplayRunsLive();
         const uint64_t crc = Totals().CrcFailures;
         if (liveRate && m_decodeActive)
             m_events.PublishRate({received, expected, static_cast<int64_t>(crc - std::min(crc, m_rateCrcFailures)),
