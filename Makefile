@@ -16,7 +16,7 @@ endif
 JOBS ?= $(shell nproc)
 CTEST_ARGS ?=
 # The threaded parts: named locks, the queue and processing thread, the model, the events.
-TSAN_LABELS ?= platform_tests|platform_files_tests|queue_tests|model_tests|model_tables_tests|persistence_tests|input_tests|sysfolder_tests|session_tests|view_tests|events_tests|mqtt_tests
+TSAN_LABELS ?= platform_tests|platform_files_tests|queue_tests|model_tests|model_tables_tests|persistence_tests|input_tests|sysfolder_tests|session_tests|view_tests|events_tests|mqtt_tests|history_tests
 
 .PHONY: all deps configure build test run asan tsan bench clean
 

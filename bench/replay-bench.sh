@@ -36,17 +36,31 @@ replay() {
 }
 
 ok=true
-replay "logs all" all
-replay "logs none" none
+replay "logs all, no history" all --no-history
+replay "logs none, no history" none --no-history
+# The history, as a new user has it: on, beside every log. Then its size, and how long
+# one radio's rows take to read back.
+replay "logs all, history" all
+history_db=$(ls "$work"/data/System*/History.sqlite)
+echo "history database: $(( $(stat -c %s "$history_db") * 1000000 / blocks / 1024 )) KB per million blocks"
+system=$(basename "$(dirname "$history_db")" | sed 's/^System//')
+radio=$("$build/src/zembrant-cli" history --data-dir "$work/data" --system "$system" --kind grant --limit 1 \
+        --csv | awk -F, 'NR == 2 { gsub(/"/, "", $0); print $0 }' | tr ',' '\n' | grep -m1 -E '^[0-9]{6,8}$' || true)
+if [ -n "$radio" ]; then
+    start=$(date +%s%N)
+    rows=$("$build/src/zembrant-cli" history --data-dir "$work/data" --system "$system" --radio "$radio" --csv | wc -l)
+    echo "history query for radio $radio: $(( rows - 1 )) rows in $(( ($(date +%s%N) - start) / 1000000 )) ms" \
+         "(the whole zembrant-cli run)"
+fi
 # The live events, every log on: to a file, and to a broker of our own on a free port.
-replay "logs all, --events FILE" all --events "$work/events.ndjson"
+replay "logs all, --events FILE" all --no-history --events "$work/events.ndjson"
 if command -v mosquitto > /dev/null; then
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 1000000\n' "$port" > "$work/mosquitto.conf"
     mosquitto -c "$work/mosquitto.conf" > /dev/null 2>&1 &
     broker=$!
     for _ in $(seq 50); do (echo > "/dev/tcp/127.0.0.1/$port") 2> /dev/null && break; sleep 0.1; done
-    replay "logs all, --mqtt to a local broker" all --mqtt "mqtt://127.0.0.1:$port/zembrant"
+    replay "logs all, --mqtt to a local broker" all --no-history --mqtt "mqtt://127.0.0.1:$port/zembrant"
     kill "$broker"
 fi
 if [ -x "$build/bench/window_bench" ] && [ -z "${SKIP_WINDOW:-}" ]; then

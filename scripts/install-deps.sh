@@ -6,9 +6,10 @@ set -euo pipefail
 # without it neither the offscreen nor the X11 platform exists. The transport's tests make
 # their TLS certificates with the openssl command. The live events publish through
 # libmosquitto; their tests start a real mosquitto broker and read it with mosquitto_sub.
+# The history is SQLite; its tests read the databases with the sqlite3 shell too.
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev tzdata nlohmann-json3-dev libpugixml-dev
           qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core xvfb xauth imagemagick openssl
-          libmosquitto-dev mosquitto mosquitto-clients)
+          libmosquitto-dev mosquitto mosquitto-clients libsqlite3-dev sqlite3)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,11 +11,16 @@ const char* const CliUsage =
     "Usage: zembrant-cli replay FILE [--format KIND] [options]\n"
     "       zembrant-cli live --port DEVICE --scanner TYPE [options]\n"
     "       zembrant-cli import --system SYSID --data-dir DIR [import options]\n"
+    "       zembrant-cli history --system SYSID [--data-dir DIR] [history options]\n"
+    "       zembrant-cli names import|export --system SYSID [--data-dir DIR]\n"
+    "                          --talkgroups FILE|--radios FILE [names options]\n"
     "\n"
     "Decodes the control channel of a P25 trunked radio system from a capture file or a\n"
     "scanner, saves what it learned in the system's folder and writes the chosen logs.\n"
     "import fills in the system, site and talkgroup names of a system's folder from the\n"
-    "RadioReference web service configured in the configuration file.\n"
+    "RadioReference web service configured in the configuration file. history lists what\n"
+    "the system's history database holds; names reads or writes its talkgroup or radio\n"
+    "names as CSV (see zembrant-cli history --help and zembrant-cli names --help).\n"
     "\n"
     "Options:\n"
     "  --format KIND        capture kind, by name or index (default zembrantdump):\n"
@@ -40,6 +45,8 @@ const char* const CliUsage =
     "                       mqtt://[USER[:PASSWORD]@]HOST[:PORT][/PREFIX] or mqtts://\n"
     "                       for TLS (default: the configuration's [Events] broker, when\n"
     "                       enabled)\n"
+    "  --no-history         keep nothing in the history database (History.sqlite of the\n"
+    "                       system's folder) for this run\n"
     "  --quiet              print no summary and no progress\n"
     "\n"
     "Import options:\n"
@@ -273,6 +280,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
                 error = "--mqtt: " + problem;
                 return false;
             }
+            runOnly = arg;
+        } else if (arg == "--no-history") {
+            options.NoHistory = true;
             runOnly = arg;
         } else if (arg == "--quiet" || arg == "-q") {
             options.Quiet = true;

@@ -31,6 +31,8 @@ struct CliOptions
     // broker address that overrides the configuration's.
     std::string EventsFile;
     std::string MqttAddress;
+    // replay and live: write nothing to the history databases, whatever [History] says.
+    bool NoHistory = false;
     // import: the system folder's ID, what to import, and the system to take when several
     // share the ID.
     int SystemId = 0;

@@ -13,7 +13,9 @@
 
 #include "cli/CliConfig.h"
 #include "cli/CliOptions.h"
+#include "cli/HistoryCommand.h"
 #include "cli/ImportCommand.h"
+#include "cli/NamesCommand.h"
 #include "cli/Summary.h"
 #include "input/CaptureReplay.h"
 #include "session/Controller.h"
@@ -91,6 +93,8 @@ public:
         if (m_options.ScannerType >= 0)
             m_config.ScannerType = m_options.ScannerType;
 
+        if (m_options.NoHistory)
+            m_controller.SetHistoryOff();
         m_controller.SetSettings(m_config, m_extra);
         if (!m_options.EventsFile.empty()) {
             std::string error;
@@ -254,6 +258,12 @@ private:
 
     void TellEvents(const std::string& notice)
     {
+        // The history speaks for itself; a run whose history failed is no success.
+        if (notice.starts_with(HistoryNoticePrefix)) {
+            Fail("history: " + notice.substr(std::strlen(HistoryNoticePrefix)));
+            m_historyFailed = true;
+            return;
+        }
         Fail("events: " + notice);
         m_eventsTold = true;
     }
@@ -277,10 +287,16 @@ private:
         // Events asked for and never sent make the run a failure; what the broker said
         // about it was told already.
         m_eventsUnsent = !m_controller.FinishEvents(EventsDrainTime);
+        const bool historyWritten = m_controller.SyncHistory(EventsDrainTime);
         ShowFileWarnings();
+        if (!historyWritten && !m_historyFailed)
+            TellEvents(std::string(HistoryNoticePrefix) + "the last rows were not written in " +
+                       std::to_string(EventsDrainTime.count() / 1000) + " s");
         if (m_eventsUnsent && !m_eventsTold)
             TellEvents("the MQTT broker did not take every event in " +
                        std::to_string(EventsDrainTime.count() / 1000) + " s");
+        if (!m_controller.EventLinesOn())
+            return;
         m_counters.EventsOn = true;
         m_counters.EventsPublished = m_controller.Events().Published();
         m_counters.EventsDropped = m_controller.Events().Dropped();
@@ -299,7 +315,7 @@ private:
         m_refresh.RunCycle({false, -1, false});
         for (int k = 0; k < LogKindCount; ++k)
             SaveLog(static_cast<LogKind>(k));
-        int result = m_reported || m_eventsUnsent ? 1 : 0;
+        int result = m_reported || m_eventsUnsent || m_historyFailed ? 1 : 0;
         if (m_model.GetSystemId() != 0) {
             std::string error;
             if (!m_model.SaveSystemFolder(error)) {
@@ -329,6 +345,7 @@ private:
     bool m_reported = false;
     bool m_eventsTold = false;
     bool m_eventsUnsent = false;
+    bool m_historyFailed = false;
     std::chrono::steady_clock::time_point m_nextSecond = std::chrono::steady_clock::now() + std::chrono::seconds(1);
 };
 
@@ -336,6 +353,11 @@ private:
 
 int main(int argc, char** argv)
 {
+    // history and names take options of their own.
+    if (argc > 1 && (std::strcmp(argv[1], "history") == 0 || std::strcmp(argv[1], "names") == 0)) {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        return std::strcmp(argv[1], "history") == 0 ? RunHistoryCommand(args) : RunNamesCommand(args);
+    }
     CliOptions options;
     std::string error;
     if (!ParseCliOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

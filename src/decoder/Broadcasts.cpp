@@ -234,7 +234,7 @@ bool P25Class::DecodeVhfUhfIdentifierUpdate(const uint8_t* block)
     const double bandwidth = VhfUhfBandwidth(block[2] & 0x0F);
     const double txOffset = SignedOffset((Get16(block, 3) >> 2 & 0x1FFF) * spacing, block[3] & 0x80);
     const double base = BaseAt(block);
-    if (SetIdentifierTable(iden, OverTheAirTable(base, txOffset, spacing, bandwidth, 1)) && IsOtherInfoVisible())
+    if (SetIdentifierTable(iden, OverTheAirTable(base, txOffset, spacing, bandwidth, 1)) && WantsOtherEvents())
         LogEvent(block, Format("Updated Identifier Table %02d... Base: %3.05f Spacing: %3.05f Bandwidth: %3.05f "
                                "TX Offset: %3.05f ",
                                iden, base, spacing, bandwidth, txOffset));
@@ -253,7 +253,7 @@ bool P25Class::DecodeTdmaIdentifierUpdate(const uint8_t* block)
     const double txOffset = SignedOffset((Get16(block, 3) >> 2 & 0x1FFF) * spacing, block[3] & 0x80);
     const double base = BaseAt(block);
     if (SetIdentifierTable(iden, OverTheAirTable(base, txOffset, spacing, type.Bandwidth, type.Slots)) &&
-        IsOtherInfoVisible())
+        WantsOtherEvents())
         LogEvent(block, Format("Updated Identifier Table %02d... Base: %3.05f Spacing: %3.05f Bandwidth: %3.05f "
                                "TX Offset: %3.05f Slots: %d",
                                iden, base, spacing, type.Bandwidth, txOffset, type.Slots));

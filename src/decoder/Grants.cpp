@@ -245,7 +245,13 @@ bool P25Class::DecodeSnDataPageRequest(const uint8_t* block)
 {
     const int radio = Radio(block, 7);
     LogGrant("Queued", -1, "Data Grant", radio, -1);
-    const bool toEvents = IsOtherInfoVisible();
+    if (EventTap* tap = Tap()) {
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Queued);
+        event.Radio = radio;
+        event.Text = "Data Grant";
+        TapRecord(*tap, std::move(event));
+    }
+    const bool toEvents = WantsOtherEvents();
     if (WantsText() || toEvents) {
         const std::string text = Format("SN-DATA_PAGE_REQ - Radio ID: %d", radio);
         if (WantsText())

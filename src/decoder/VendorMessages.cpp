@@ -229,7 +229,7 @@ bool P25Class::DecodeMotX2IdentifierUpdate(const uint8_t* block)
     entry.TxOffset = (block[3] & 0x80) ? offset : -offset;
     entry.Slots = 2;
     entry.Source = 2;
-    if (SetIdentifierTable(identifier, entry) && IsOtherInfoVisible())
+    if (SetIdentifierTable(identifier, entry) && WantsOtherEvents())
         LogEvent(block, Format("Updated Identifier Table %02d... Base: %3.05f Spacing: %3.05f Bandwidth: %3.05f "
                                "TX Offset: %3.05f Slots: 2",
                                identifier, entry.Base, entry.Spacing, entry.Bandwidth, entry.TxOffset));

@@ -96,9 +96,11 @@ void EventFeed::AddOutput(std::shared_ptr<EventOutput> output)
     if (!output)
         return;
     std::lock_guard guard(m_drainMutex);
+    m_takesLines = m_takesLines || output->TakesLines();
+    m_takesRecords = m_takesRecords || output->TakesRecords();
     m_outputs.push_back(std::move(output));
     m_on = true;
-    m_model.SetEventTap(this);
+    m_model.SetEventTap(this, m_takesRecords);
 }
 
 void EventFeed::RemoveOutputs()
@@ -109,6 +111,7 @@ void EventFeed::RemoveOutputs()
     for (const auto& output : m_outputs)
         output->Flush();
     m_outputs.clear();
+    m_takesLines = m_takesRecords = false;
     std::lock_guard waiting(m_waitingMutex);
     m_waiting.clear();
     m_waitingCount = 0;
@@ -135,14 +138,36 @@ void EventFeed::Drain()
         m_batch.swap(m_waiting);
         m_waitingCount = 0;
     }
-    for (const TAPEVENT& event : m_batch)
-        Build(event);
+    for (const TAPEVENT& event : m_batch) {
+        if (m_takesRecords)
+            Record(event);
+        if (m_takesLines)
+            Build(event);
+    }
     m_batch.clear();
     for (const auto& output : m_outputs) {
         output->Flush();
         if (m_paced)
             output->WaitForRoom();
     }
+}
+
+void EventFeed::Record(const TAPEVENT& event)
+{
+    m_names.Talkgroup.clear();
+    m_names.Radio.clear();
+    m_names.Target.clear();
+    const bool patch = event.What == TAPEVENT::Kind::Patch;
+    if (event.Talkgroup > 0)
+        m_names.Talkgroup = m_model.GetTalkgroupDescription(event.Talkgroup);
+    if (event.Radio > 0)
+        m_names.Radio = m_model.FindRadioDescription(event.Radio);
+    if (event.Target > 0)
+        m_names.Target =
+            patch ? m_model.GetTalkgroupDescription(event.Target) : m_model.FindRadioDescription(event.Target);
+    for (const auto& output : m_outputs)
+        if (output->TakesRecords())
+            output->Record(event, m_names);
 }
 
 void EventFeed::Publish(const EventLine& line)
@@ -193,6 +218,7 @@ void EventFeed::Build(const TAPEVENT& event)
     case TAPEVENT::Kind::System: BuildSystem(event); break;
     case TAPEVENT::Kind::IdentifierTable: BuildIdentifierTable(event); break;
     case TAPEVENT::Kind::Neighbor: BuildNeighbor(event); break;
+    case TAPEVENT::Kind::Event: break;
     }
 }
 

@@ -81,6 +81,7 @@ public:
 
 private:
     void Publish(const EventLine& line);
+    void Record(const TAPEVENT& event);
     void Build(const TAPEVENT& event);
     // Opens a line with the fields every event has; Finish closes and publishes it.
     JsonObject Begin(const char* type, int64_t time, const LOGSITE& site, int32_t wacn);
@@ -107,6 +108,9 @@ private:
     // Everything below is the drain's, under m_drainMutex.
     mutable std::mutex m_drainMutex;
     std::vector<std::shared_ptr<EventOutput>> m_outputs;
+    bool m_takesLines = false;
+    bool m_takesRecords = false;
+    EventNames m_names;
     std::vector<TAPEVENT> m_batch;
     std::string m_json;
     EventLine m_line;

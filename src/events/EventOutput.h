@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "model/EventTap.h"
+
 // One event ready to leave, as the event feed built it.
 struct EventLine
 {
@@ -19,14 +21,29 @@ struct EventLine
     bool StateOnly = false;
 };
 
-// Where the events go: a file, standard output, a broker. Publish is called on the thread
+// The descriptions the system folder held when a record was drained: the talkgroup's (a
+// patch's member), the radio's, and the target's (a radio, or a patch's supergroup).
+struct EventNames
+{
+    std::string Talkgroup;
+    std::string Radio;
+    std::string Target;
+};
+
+// Where the events go: a file, standard output, a broker, the history. Publish is called on the thread
 // that drains the feed (the refresh, or a replay's processing thread between blocks) and
 // must never wait for the network or a slow reader.
 class EventOutput
 {
 public:
     virtual ~EventOutput() = default;
-    virtual void Publish(const EventLine& line) = 0;
+    virtual void Publish(const EventLine&) {}
+    // An output of records (the history) takes the model's records as they are, with the
+    // names of that moment, and wants no lines; the feed builds lines only when some
+    // output takes them.
+    virtual bool TakesLines() const { return true; }
+    virtual bool TakesRecords() const { return false; }
+    virtual void Record(const TAPEVENT&, const EventNames&) {}
     // Called after each drain that published something.
     virtual void Flush() {}
     // A replay of a file, before it goes on: an output that sends at its own pace (a

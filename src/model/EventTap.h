@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -6,10 +7,11 @@
 
 // What the model tells the live event feed, as it happens and whatever the lists show:
 // every grant, affiliation and patch, and a word when the system, an identifier table or
-// a neighbour changed (the feed reads their state when it builds the event).
+// a neighbour changed (the feed reads their state when it builds the event). Event is a
+// line of the other-events log; only the history keeps it.
 struct TAPEVENT
 {
-    enum class Kind : uint8_t { Grant, Queued, CallAlert, Affiliation, Patch, System, IdentifierTable, Neighbor };
+    enum class Kind : uint8_t { Grant, Queued, CallAlert, Affiliation, Patch, System, IdentifierTable, Neighbor, Event };
     // What moved in a System record.
     enum SystemChange : char {
         NewSystem = 'S',
@@ -50,8 +52,11 @@ struct TAPEVENT
     // A private call's, data grant's, queued call's or call alert's other radio; a patch's
     // supergroup.
     int32_t Target = 0;
-    // An affiliation's result as the log words it; a station id's call sign.
+    // An affiliation's result as the log words it; a station id's call sign; an other
+    // event's description.
     std::string Text;
+    // An other event's block.
+    TsbkBlock Block{};
 
     int32_t Identifier = -1;
     IDENTABLE Table;

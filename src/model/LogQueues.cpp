@@ -113,6 +113,15 @@ void FillBlockLog(BLOCKLOG& record, int64_t now, const uint8_t* block, const std
 
 bool P25Class::LogEvent(const uint8_t* block, const std::string& text)
 {
+    // The history keeps the other events whether the list shows them or not, with the
+    // log's rule for a repeated block.
+    if (EventTap* tap = Tap(); tap && !std::equal(block, block + TsbkSize, m_tapEventBlock.begin())) {
+        std::copy(block, block + TsbkSize, m_tapEventBlock.begin());
+        TAPEVENT event = TAPEVENT::Of(TAPEVENT::Kind::Event);
+        event.Block = m_tapEventBlock;
+        event.Text = text;
+        TapRecord(*tap, std::move(event));
+    }
     if (!IsOtherInfoVisible())
         return false;
     if (m_eventLog->Count.load() >= EventLogCapacity) {

@@ -92,7 +92,18 @@ public:
 
     // The live event feed; null (the default) costs one load per grant, affiliation,
     // patch and state change, and nothing per block.
-    void SetEventTap(EventTap* tap) { m_eventTap.store(tap, std::memory_order_release); }
+    // otherEvents: the tap keeps the other-events log too (the history), so its texts are
+    // built while the list is hidden.
+    void SetEventTap(EventTap* tap, bool otherEvents = false)
+    {
+        m_tapOtherEvents.store(tap && otherEvents, std::memory_order_relaxed);
+        m_eventTap.store(tap, std::memory_order_release);
+    }
+    // The other events are wanted: shown, or kept by the history.
+    bool WantsOtherEvents() const
+    {
+        return IsOtherInfoVisible() || m_tapOtherEvents.load(std::memory_order_relaxed);
+    }
 
     bool IsMultiBlockSeen() const { return m_multiBlockSeen.load(std::memory_order_relaxed); }
     void SetMultiBlockSeen(bool seen) { m_multiBlockSeen = seen; }
@@ -346,7 +357,7 @@ private:
 
     // Unit responses, registrations and requests.
     // The texts of the messages that also go to the other-events log.
-    bool WantsEventText() const { return IsPktDumpVisible() || IsOtherInfoVisible(); }
+    bool WantsEventText() const { return IsPktDumpVisible() || WantsOtherEvents(); }
     void LogEventText(const uint8_t* block, const std::string& text);
     static std::string DenyResponseText(const uint8_t* block, bool patched);
     void RecordAffiliationResult(int result, int radio, int talkgroup, bool registration = false);
@@ -429,6 +440,9 @@ private:
     // The caller holds SYSINFOLOCK.
     void TapSystem(char change);
     std::atomic<EventTap*> m_eventTap{nullptr};
+    std::atomic<bool> m_tapOtherEvents{false};
+    // The last other-event block told to the tap (the log's rule for repeats).
+    std::array<uint8_t, TsbkSize> m_tapEventBlock{};
     // The last affiliation told to the tap, so that exact repeats are told once as in the log.
     char m_tapAffiliationKind = 0;
     int m_tapAffiliationTalkgroup = 0;

@@ -181,6 +181,10 @@ void ReadEvents(const IniFile& ini, CONFIG& c)
     c.MqttPassword = ReadPassword(ini, "Events");
     c.MqttTopicPrefix = ini.ReadString("Events", "TopicPrefix", c.MqttTopicPrefix);
     c.MqttClientId = ini.ReadString("Events", "ClientId", c.MqttClientId);
+    c.HistoryEnabled = ReadYesNo(ini, "History", "Enabled", c.HistoryEnabled);
+    const int days = ini.ReadInteger("History", "Days", c.HistoryDays);
+    if (days >= 1 && days <= MaxHistoryDays)
+        c.HistoryDays = days;
 }
 
 }
@@ -410,6 +414,9 @@ bool SaveConfiguration(const CONFIG& c, const EXTRASETTINGS& extra, std::string&
     ini.WriteString("Events", "Password", ScramblePassword(c.MqttPassword));
     ini.WriteString("Events", "TopicPrefix", c.MqttTopicPrefix);
     ini.WriteString("Events", "ClientId", c.MqttClientId);
+
+    WriteYesNo(ini, "History", "Enabled", c.HistoryEnabled);
+    ini.WriteInteger("History", "Days", c.HistoryDays);
 
     ini.EraseSection("CustomColors");
     for (const std::string& entry : extra.CustomColors)

@@ -12,6 +12,8 @@
 
 inline constexpr char ConfigFileName[] = "Zembrant.ini";
 inline constexpr int MaxPasswordLength = 255;
+// A hundred years: past it a number is a typing slip.
+inline constexpr int MaxHistoryDays = 36500;
 // "Column%d" keys beyond this are taken for damage and ignored.
 inline constexpr int MaxColumns = 64;
 
@@ -125,6 +127,11 @@ struct CONFIG
     std::string MqttTopicPrefix = "zembrant";
     // Empty: "zembrant-" and the host name.
     std::string MqttClientId;
+
+    // The history database of each system folder; rows older than HistoryDays (counted
+    // back from the newest row) are deleted once a day.
+    bool HistoryEnabled = true;
+    int32_t HistoryDays = 365;
     // The window's designed bounds until the window sets its own.
     int32_t Left = 0;
     int32_t Top = 0;

@@ -15,7 +15,7 @@ constexpr int64_t SecondsPerDay = 86400;
 
 BackupJob MakeBackupJob(const CONFIG& config, int64_t now)
 {
-    return BackupJob{config.DataFolder, config.BackupPath, config.BackupAddDate, now};
+    return BackupJob{config.DataFolder, config.BackupPath, config.BackupAddDate, now, {}};
 }
 
 std::string BackupDestination(const BackupJob& job, const std::string& systemFolder)
@@ -26,6 +26,11 @@ std::string BackupDestination(const BackupJob& job, const std::string& systemFol
         return source + (job.AddDate ? "backup-" + LocalDateStamp(job.StartTime) : "backup");
     }
     return root + (job.AddDate ? LocalDateStamp(job.StartTime) + "/" : "") + systemFolder;
+}
+
+bool IsHistoryFileName(const std::string& name)
+{
+    return name.starts_with(HistoryFileName);
 }
 
 BackupResult RunBackup(const BackupJob& job)
@@ -48,7 +53,18 @@ BackupResult RunBackup(const BackupJob& job)
             if (!file.IsRegularFile || IsTemporaryFileName(file.Name))
                 continue;
             std::string error;
-            if (CopyFileOver(source + file.Name, destination + "/" + file.Name, error))
+            bool copied = false;
+            if (file.Name == HistoryFileName) {
+                if (!job.CopyDatabase)
+                    continue;
+                copied = job.CopyDatabase(source + file.Name, destination + "/" + file.Name, error);
+            } else if (IsHistoryFileName(file.Name)) {
+                // The journal and shared memory belong to the live database only.
+                continue;
+            } else {
+                copied = CopyFileOver(source + file.Name, destination + "/" + file.Name, error);
+            }
+            if (copied)
                 ++result.Files;
             else
                 ++result.Failures;

@@ -17,7 +17,14 @@ struct BackupJob
     bool AddDate = false;
     // Seconds since 1970; its local date names the dated backup folders.
     int64_t StartTime = 0;
+    // Copies a live database (the history) as its engine sees it; a plain copy could
+    // catch it between two pages. Without it the databases are left out.
+    std::function<bool(const std::string& from, const std::string& to, std::string& error)> CopyDatabase;
 };
+
+// The history database of a system folder, and the files its engine keeps beside it.
+inline constexpr char HistoryFileName[] = "History.sqlite";
+bool IsHistoryFileName(const std::string& name);
 
 struct BackupResult
 {

@@ -1,5 +1,7 @@
 #pragma once
 #include <span>
+#include <string>
+#include <vector>
 
 #include "model/Records.h"
 
@@ -39,3 +41,46 @@ int SelectFollowChannel(std::span<const FreqInfo> channels, const FollowContext&
 int RunFollowStep(std::span<const FreqInfo> channels, std::span<const IDENTABLE> tables,
                   const FollowContext& context, ScannerControl* scanner, bool decodeActive,
                   int& lastFollowedTalkgroup);
+
+// Why each call of a follow step was or was not followed, for the window and the CLI.
+enum class FollowReason
+{
+    Followed,
+    ScannerOff,
+    FrequencyUnknown,
+    OutOfRange,
+    Held,
+    PriorityZero,
+    OutsideThresholds,
+    LostToHigher,
+    Encrypted,
+    EmergencyIgnored,
+    PrivateOff,
+    DataOff,
+    // A station ID, or a group call without a talkgroup: no pass ever takes it.
+    Unfollowable,
+};
+inline constexpr int FollowReasonCount = static_cast<int>(FollowReason::Unfollowable) + 1;
+
+// The stable lower-case name for counters and JSON: "followed", "held" ...
+const char* FollowReasonKey(FollowReason reason);
+
+struct FollowDecision
+{
+    int Channel = 0;
+    int Talkgroup = 0;
+    double Frequency = 0.0;
+    std::string Usage;
+    // What the ranking used: the talkgroup's, PrivatePriority, 99 for data, 0 otherwise.
+    int Priority = 0;
+    FollowReason Reason = FollowReason::Followed;
+    std::string Text;
+};
+
+// One decision for each row that carries a call, in table order. chosenChannel is
+// SelectFollowChannel's result for the same snapshot and context; its row is Followed
+// only when scannerControlOn (what RunFollowStep's steering needs) and its frequency is
+// one ScannerControl sends; otherwise it still gets the mark, with the reason it was not
+// tuned.
+std::vector<FollowDecision> ExplainFollow(std::span<const FreqInfo> channels, const FollowContext& context,
+                                          int chosenChannel, bool scannerControlOn);

@@ -1,5 +1,7 @@
 #include "session/Controller.h"
 
+#include "history/HistoryStore.h"
+
 #include "input/KavriReadThread.h"
 #include "scanner/FollowLogic.h"
 
@@ -73,21 +75,37 @@ void Controller::ApplyEventOutputs()
     std::optional<MqttSettings> wanted = m_mqttOverride;
     if (!wanted && config.MqttEnabled)
         wanted = MqttSettings::From(config);
-    if (wanted == m_mqttInUse)
+    std::optional<std::pair<std::string, int>> history;
+    if (config.HistoryEnabled && !m_historyOff && !config.DataFolder.empty())
+        history.emplace(config.DataFolder, config.HistoryDays);
+    if (wanted == m_mqttInUse && history == m_historyInUse)
         return;
     // What waits goes out through the outputs it was meant for.
     m_events.Drain();
     m_events.RemoveOutputs();
-    // A client says goodbye to its broker, which may take a second: not on this thread.
-    if (m_mqtt)
+    // A client says goodbye to its broker, which may take a second, and a history commits
+    // what it holds: not on this thread.
+    if (m_mqtt && wanted != m_mqttInUse)
         m_retiredOutputs.emplace_back([old = std::move(m_mqtt)]() mutable { old.reset(); });
-    m_mqttInUse = wanted;
-    if (wanted)
+    if (m_history && history != m_historyInUse)
+        m_retiredOutputs.emplace_back([old = std::move(m_history)]() mutable { old.reset(); });
+    if (wanted && !m_mqtt)
         m_mqtt = std::make_shared<MqttOutput>(*wanted);
+    if (history && !m_history)
+        m_history = std::make_shared<HistoryWriter>(history->first, history->second);
+    m_mqttInUse = wanted;
+    m_historyInUse = history;
+    AttachEventOutputs();
+}
+
+void Controller::AttachEventOutputs()
+{
     if (m_eventFile)
         m_events.AddOutput(m_eventFile);
     if (m_mqtt)
         m_events.AddOutput(m_mqtt);
+    if (m_history)
+        m_events.AddOutput(m_history);
 }
 
 bool Controller::SetEventsFile(const std::string& path, std::string& error)
@@ -98,10 +116,20 @@ bool Controller::SetEventsFile(const std::string& path, std::string& error)
     m_events.Drain();
     m_events.RemoveOutputs();
     m_eventFile = std::move(file);
-    m_events.AddOutput(m_eventFile);
-    if (m_mqtt)
-        m_events.AddOutput(m_mqtt);
+    AttachEventOutputs();
     return true;
+}
+
+void Controller::SetHistoryOff()
+{
+    m_historyOff = true;
+    ApplyEventOutputs();
+}
+
+bool Controller::SyncHistory(std::chrono::milliseconds timeout)
+{
+    m_events.Drain();
+    return !m_history || m_history->Sync(timeout);
 }
 
 void Controller::SetMqttOverride(const MqttSettings& settings)
@@ -536,7 +564,9 @@ BackupStep Controller::BackupTimerFired(std::string& errors)
     }
     SaveSettings(errors);
     m_backupRunning = true;
-    m_backup = std::make_unique<TBackup>(MakeBackupJob(config, now), [this] {
+    BackupJob job = MakeBackupJob(config, now);
+    job.CopyDatabase = CopyHistoryDatabase;
+    m_backup = std::make_unique<TBackup>(std::move(job), [this] {
         if (onBackupEnded)
             onBackupEnded();
     });

@@ -13,6 +13,7 @@
 #include "events/EventFeed.h"
 #include "events/EventFile.h"
 #include "events/MqttOutput.h"
+#include "history/HistoryWriter.h"
 #include "input/CaptureReplay.h"
 #include "input/TBSKQueue.h"
 #include "model/P25Class.h"
@@ -124,6 +125,14 @@ public:
     // At the end of a CLI run: what the outputs still hold is written or sent, waiting at
     // most timeout for a broker. False when events were left unsent.
     bool FinishEvents(std::chrono::milliseconds timeout);
+    // The history follows [History] and the data folder; the CLI may turn it off.
+    void SetHistoryOff();
+    // Everything the model told so far is in the history databases (tests, the CLI).
+    bool SyncHistory(std::chrono::milliseconds timeout);
+    // Events leave as lines (a file, a broker), not only as history rows.
+    bool EventLinesOn() const { return m_eventFile || m_mqtt; }
+    // The history writer, null while it is off.
+    const std::shared_ptr<HistoryWriter>& History() const { return m_history; }
 
     // --- Window-level state.
     bool DecodeActive() const { return m_decodeActive.load(); }
@@ -252,6 +261,7 @@ public:
 
 private:
     void ApplyEventOutputs();
+    void AttachEventOutputs();
     void ReplayEventsEnd();
     int FollowStep(std::span<const FreqInfo> channels, std::span<const PATCHREC> patches, int held);
     void ApplySettingsToModel();
@@ -272,6 +282,10 @@ private:
     std::vector<std::jthread> m_retiredOutputs;
     std::optional<MqttSettings> m_mqttOverride;
     std::optional<MqttSettings> m_mqttInUse;
+    std::shared_ptr<HistoryWriter> m_history;
+    // The data folder and days the history writes with; empty while it is off.
+    std::optional<std::pair<std::string, int>> m_historyInUse;
+    bool m_historyOff = false;
     FollowFigures m_lastFollowEvent;
     bool m_followEventSent = false;
     uint64_t m_rateCrcFailures = 0;

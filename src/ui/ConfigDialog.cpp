@@ -338,7 +338,10 @@ QWidget* ConfigDialog::BuildDataOptionsPage()
                  Box(QStringLiteral("Save all screen log data when Stop Decode button is pressed."),
                      &CONFIG::LogSaveOnDecodeStop),
                  Box(QStringLiteral("Save all screen log data when exiting the program (if decode active)"),
-                     &CONFIG::LogSaveOnExit)});
+                     &CONFIG::LogSaveOnExit),
+                 Row({Box(QStringLiteral("Keep a history of grants, affiliations and patches for"),
+                          &CONFIG::HistoryEnabled),
+                      Spin(1, MaxHistoryDays, &CONFIG::HistoryDays), Caption("Day(s)")})});
 }
 
 QWidget* ConfigDialog::BuildBackupPage()

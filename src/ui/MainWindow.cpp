@@ -24,6 +24,7 @@
 #include "ui/ActivityControls.h"
 #include "ui/ConfigDialog.h"
 #include "ui/Editors.h"
+#include "ui/HistoryDialog.h"
 #include "ui/ListModels.h"
 #include "ui/QtText.h"
 #include "ui/RateChart.h"
@@ -307,6 +308,21 @@ void MainWindow::BuildMenus()
                                [this] { m_editors->EditTalkgroup(Q(m_rowMenu.TalkgroupField)); });
     m_rowMenuWidget->addAction(QStringLiteral("Edit Radio IDs"), this,
                                [this] { m_editors->EditRadio(Q(m_rowMenu.RadioField)); });
+    m_rowMenuWidget->addSeparator();
+    m_rowMenuWidget->addAction(QString::fromUtf8(HistoryOfRadioCaption), this,
+                               [this] { OpenHistory(HistorySubject::Radio, m_rowMenu.HistoryRadio); });
+    m_rowMenuWidget->addAction(QString::fromUtf8(HistoryOfTalkgroupCaption), this,
+                               [this] { OpenHistory(HistorySubject::Talkgroup, m_rowMenu.HistoryTalkgroup); });
+}
+
+void MainWindow::OpenHistory(HistorySubject subject, int id)
+{
+    if (id <= 0 || m_model.GetSystemId() == 0)
+        return;
+    const std::string name = subject == HistorySubject::Radio ? m_model.FindRadioDescription(id)
+                                                               : m_model.GetTalkgroupDescription(id);
+    auto* dialog = new HistoryDialog(this, m_model.GetDataFolder(), m_model.GetSystemId(), subject, id, name);
+    dialog->show();
 }
 
 std::unique_ptr<Editors> MainWindow::MakeEditors()
@@ -519,6 +535,10 @@ void MainWindow::BindRowMenu(ListView* view, MenuList list)
         const auto actions = m_rowMenuWidget->actions();
         actions[0]->setText(Q(m_rowMenu.TalkgroupCaption));
         actions[1]->setText(Q(m_rowMenu.RadioCaption));
+        // actions[2] is the separator.
+        const bool system = m_model.GetSystemId() != 0;
+        actions[3]->setEnabled(system && m_rowMenu.HistoryRadio > 0);
+        actions[4]->setEnabled(system && m_rowMenu.HistoryTalkgroup > 0);
         m_rowMenuWidget->popup(view->viewport()->mapToGlobal(at));
     });
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "directory/SystemImport.h"
+#include "history/HistoryView.h"
 #include "input/CaptureReplay.h"
 #include "persistence/Config.h"
 #include "session/Controller.h"
@@ -116,6 +117,8 @@ private:
                           const QString& name);
     QWidget* LogButtons(LogKind kind, ListView* view, QWidget* extra);
     void BindRowMenu(ListView* view, MenuList list);
+    // The row menu's history entries: a list of its own, read on a worker.
+    void OpenHistory(HistorySubject subject, int id);
     void ShowRowMenu(ListView* view, MenuList list, const QPoint& at);
 
     void LoadSettings();

@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -22,6 +23,7 @@
 #include "ui/QtText.h"
 #include "ui/RateChart.h"
 #include "ui/MainWindow.h"
+
 #include "platform/Version.h"
 
 namespace {
@@ -198,6 +200,17 @@ void MainWindow::OneSecond(bool chart)
     if (!m_controller.IsReplaying())
         m_replayLabel->setText(Q(figures.Notice));
     m_eventStatus.Second(figures.EventNotices, figures.EventsDropped);
+    // A history that cannot be written is told once in a box of its own: unlike a broker
+    // that comes back, it needs the user. Decoding goes on behind it.
+    for (const std::string& notice : figures.EventNotices)
+        if (notice.starts_with(HistoryNoticePrefix)) {
+            auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("History"), Q(notice), QMessageBox::Ok,
+                                        this);
+            box->setObjectName(QStringLiteral("historyProblem"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->setModal(false);
+            box->show();
+        }
     m_eventNotice->setText(Q(m_eventStatus.NoticeText()));
     m_eventNotice->setToolTip(m_eventNotice->text());
     m_eventsDropped->setText(Q(m_eventStatus.DroppedText()));

@@ -1,6 +1,7 @@
 #include "view/RowMenu.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 #include <string_view>
 
@@ -30,6 +31,16 @@ MenuCells CellsOf(MenuList list)
     return {AffiliationColumn::TalkGroup, AffiliationColumn::RadioId, -1, {}};
 }
 
+// A cell's number ("  907" or "907 (Fire)"); 0 without one.
+int LeadingNumber(std::string_view cell)
+{
+    while (!cell.empty() && cell.front() == ' ')
+        cell.remove_prefix(1);
+    int value = 0;
+    std::from_chars(cell.data(), cell.data() + cell.size(), value);
+    return value;
+}
+
 template <typename Row>
 RowMenu Prepare(MenuList list, const Row* row)
 {
@@ -49,6 +60,8 @@ RowMenu Prepare(MenuList list, const Row* row)
     menu.RadioField = CellAt(*row, cells.Radio);
     if (!menu.RadioField.empty())
         menu.RadioCaption = "Edit Radio ID " + menu.RadioField;
+    menu.HistoryTalkgroup = std::max(0, LeadingNumber(menu.TalkgroupField));
+    menu.HistoryRadio = std::max(0, LeadingNumber(menu.RadioField));
     return menu;
 }
 

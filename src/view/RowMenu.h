@@ -15,6 +15,9 @@ struct RowMenu
     // Empty fields open the editors for a free choice.
     std::string TalkgroupField;
     std::string RadioField;
+    // The history entries: the clicked row's talkgroup and radio, 0 when it names none.
+    int HistoryTalkgroup = 0;
+    int HistoryRadio = 0;
 };
 
 // row null: no row selected. The talkgroup cell is cut before its first "("; a row whose

@@ -35,7 +35,7 @@ protected:
 
     BackupJob Job(const std::string& backupPath, bool addDate) const
     {
-        return BackupJob{data.Path(), backupPath, addDate, November25};
+        return BackupJob{data.Path(), backupPath, addDate, November25, {}};
     }
 
     static std::vector<std::string> Files(const std::string& folder)
@@ -84,7 +84,7 @@ TEST_F(BackupTest, WithPathAndDateWritesIntoTheDatedFolder)
     // The local date names the folder.
     setenv("TZ", "America/Los_Angeles", 1);
     tzset();
-    EXPECT_EQ(BackupDestination(BackupJob{data.Path(), "/k", true, November25 - 13 * 3600}, "System1A4"),
+    EXPECT_EQ(BackupDestination(BackupJob{data.Path(), "/k", true, November25 - 13 * 3600, {}}, "System1A4"),
               "/k/20181124/System1A4");
     setenv("TZ", "UTC", 1);
     tzset();
@@ -99,7 +99,7 @@ TEST_F(BackupTest, SkipsWhatCannotBeCopiedAndGoesOn)
     EXPECT_EQ(result.Folders, 1);
     EXPECT_EQ(Files(keep / "System2B7"), std::vector<std::string>{"Radios.txt"});
 
-    EXPECT_EQ(RunBackup(BackupJob{data / "missing", "", false, November25}).Folders, 0);
+    EXPECT_EQ(RunBackup(BackupJob{data / "missing", "", false, November25, {}}).Folders, 0);
 }
 
 TEST_F(BackupTest, ThreadCopiesAndReportsItsEnd)
@@ -154,4 +154,26 @@ TEST(MakeBackupJob, CopiesThePathsFromTheSettings)
     EXPECT_EQ(job.BackupPath, "/keep");
     EXPECT_TRUE(job.AddDate);
     EXPECT_EQ(job.StartTime, 42);
+}
+
+TEST_F(BackupTest, HistoryGoesThroughItsEngineAndItsJournalsStayBehind)
+{
+    WriteText(data / "System2B7/History.sqlite", "pages");
+    WriteText(data / "System2B7/History.sqlite-wal", "a journal");
+    WriteText(data / "System2B7/History.sqlite-shm", "shared memory");
+    std::vector<std::string> copied;
+    BackupJob job = Job(keep.Path(), false);
+    job.CopyDatabase = [&](const std::string& from, const std::string& to, std::string&) {
+        copied.push_back(from.substr(from.rfind('/') + 1));
+        WriteText(to, "a copy");
+        return true;
+    };
+    RunBackup(job);
+    EXPECT_EQ(copied, std::vector<std::string>{"History.sqlite"});
+    EXPECT_EQ(Files(keep / "System2B7"), (std::vector<std::string>{"History.sqlite", "Radios.txt"}));
+
+    // Without an engine to copy it, a database is left out rather than copied torn.
+    TemporaryFolder other;
+    RunBackup(Job(other.Path(), false));
+    EXPECT_EQ(Files(other / "System2B7"), std::vector<std::string>{"Radios.txt"});
 }

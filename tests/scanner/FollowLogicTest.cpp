@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+
 #include "model/P25Class.h"
 #include "persistence/Config.h"
 #include "scanner/FollowLogic.h"
@@ -24,6 +26,12 @@ FreqInfo Row(int channel, const char* usage, int talkgroup, const char* options 
     return row;
 }
 
+FreqInfo OnFrequency(FreqInfo row, double frequency)
+{
+    row.Frequency = frequency;
+    return row;
+}
+
 struct FollowCase
 {
     const char* Name;
@@ -38,42 +46,10 @@ struct FollowCase
     bool TuneData = false;
 };
 
-class FollowTest : public ::testing::Test
+// The selection cases, also run through ExplainFollow.
+const std::vector<FollowCase>& SelectCases()
 {
-protected:
-    FollowTest()
-    {
-        // Talkgroup, priority, emergency-ignore mark; any other talkgroup has priority 50.
-        const struct
-        {
-            int Id;
-            uint8_t Priority;
-            uint8_t EmrgIgnore;
-        } talkgroups[] = {{100, 5, 0}, {200, 3, 0}, {300, 0, 0}, {400, 50, 1},
-                          {500, 40, 0}, {600, 5, 0}, {700, 1, 0}, {800, 99, 0}};
-        for (const auto& t : talkgroups)
-            model.SetTalkgroup(t.Id, "", 0, t.Priority, t.EmrgIgnore);
-    }
-
-    int Select(const FollowCase& c)
-    {
-        config.MonitorThresholdHigh = c.High;
-        config.MonitorThresholdLow = c.Low;
-        config.PrivatePriority = c.PrivatePriority;
-        config.TuneData = c.TuneData;
-        const FollowContext context{model, config, c.Patches, c.Held, c.LastFollowed};
-        return SelectFollowChannel(c.Channels, context);
-    }
-
-    P25Class model;
-    CONFIG config;
-};
-
-}
-
-TEST_F(FollowTest, SelectFollowChannelTable)
-{
-    const FollowCase cases[] = {
+    static const std::vector<FollowCase> cases = {
         {"nothing to follow", {}, -1},
         {"idle and control channels", {Row(1, "Control", 0), Row(2, "", 0)}, -1},
 
@@ -128,8 +104,134 @@ TEST_F(FollowTest, SelectFollowChannelTable)
         {"data comes after every voice call", {Row(1, "Data", 100), Row(2, "Group", 100)}, 2,
          NoTalkgroup, NoTalkgroup, {}, 99, 1, 0, true},
     };
-    for (const FollowCase& c : cases)
+    return cases;
+}
+
+class FollowTest : public ::testing::Test
+{
+protected:
+    FollowTest()
+    {
+        // Talkgroup, priority, emergency-ignore mark; any other talkgroup has priority 50.
+        const struct
+        {
+            int Id;
+            uint8_t Priority;
+            uint8_t EmrgIgnore;
+        } talkgroups[] = {{100, 5, 0}, {200, 3, 0}, {300, 0, 0}, {400, 50, 1},
+                          {500, 40, 0}, {600, 5, 0}, {700, 1, 0}, {800, 99, 0}};
+        for (const auto& t : talkgroups)
+            model.SetTalkgroup(t.Id, "", 0, t.Priority, t.EmrgIgnore);
+    }
+
+    int Select(const FollowCase& c)
+    {
+        config.MonitorThresholdHigh = c.High;
+        config.MonitorThresholdLow = c.Low;
+        config.PrivatePriority = c.PrivatePriority;
+        config.TuneData = c.TuneData;
+        const FollowContext context{model, config, c.Patches, c.Held, c.LastFollowed};
+        return SelectFollowChannel(c.Channels, context);
+    }
+
+    std::vector<FollowDecision> Explain(const FollowCase& c, bool scannerControlOn = true)
+    {
+        const int chosen = Select(c);
+        const FollowContext context{model, config, c.Patches, c.Held, c.LastFollowed};
+        return ExplainFollow(c.Channels, context, chosen, scannerControlOn);
+    }
+
+    P25Class model;
+    CONFIG config;
+};
+
+}
+
+TEST_F(FollowTest, SelectFollowChannelTable)
+{
+    for (const FollowCase& c : SelectCases())
         EXPECT_EQ(Select(c), c.Expected) << c.Name;
+}
+
+TEST_F(FollowTest, ExplainFollowGivesEachCallItsReason)
+{
+    using R = FollowReason;
+    const struct
+    {
+        FollowCase Case;
+        // The row looked at, and what it must be told.
+        int Channel;
+        R Reason;
+        const char* Text;
+        bool ScannerOn = true;
+    } cases[] = {
+        {{"followed", {Row(1, "Group", 100)}, 1}, 1, R::Followed, "Tuned to 851.01250 MHz"},
+        {{"scanner control off", {Row(1, "Group", 100)}, 1}, 1, R::ScannerOff, "Followed (scanner control off)",
+         false},
+        {{"no identifier table", {OnFrequency(Row(1, "Group", 100), 0.0)}, 1}, 1, R::FrequencyUnknown,
+         "Frequency unknown (no identifier table)"},
+        {{"beyond every scanner", {OnFrequency(Row(1, "Group", 100), 5000.0)}, 1}, 1, R::OutOfRange,
+         "Frequency outside the scanner's range"},
+        {{"held elsewhere", {Row(1, "Group", 200), Row(2, "Group", 100)}, 2, 100}, 1, R::Held, "Held talkgroup 100"},
+        {{"priority 0", {Row(1, "Group", 300), Row(2, "Group", 100)}, 2}, 1, R::PriorityZero,
+         "Priority 0 (ignored)"},
+        {{"outside thresholds", {Row(1, "Group", 800)}, -1, NoTalkgroup, NoTalkgroup, {}, 50, 1}, 1,
+         R::OutsideThresholds, "Priority 99 outside 1-50"},
+        {{"a better call", {Row(1, "Group", 100), Row(2, "Group", 200)}, 2}, 1, R::LostToHigher,
+         "Talkgroup 200 (priority 3) followed"},
+        {{"the followed call stays", {Row(1, "Group", 600), Row(2, "Group", 100)}, 2, NoTalkgroup, 100}, 1,
+         R::LostToHigher, "Talkgroup 100 (priority 5) followed"},
+        {{"an emergency", {Row(1, "Group", 700), Row(2, "Group", 900, "Emrg")}, 2}, 1, R::LostToHigher,
+         "Talkgroup 900 (emergency) followed"},
+        {{"a private call", {Row(1, "Group", 200), Row(2, "Private", 123456)}, 2, NoTalkgroup, NoTalkgroup, {}, 99,
+          1, 2},
+         1, R::LostToHigher, "Private call (priority 2) followed"},
+        {{"encrypted, even held", {Row(1, "Group", 700, "Enc")}, -1, 700}, 1, R::Encrypted, "Encrypted"},
+        {{"emergency ignored, lost", {Row(1, "Group", 400, "Emrg"), Row(2, "Group", 200)}, 2}, 1,
+         R::EmergencyIgnored, "Emergency ignored, talkgroup 200 (priority 3) followed"},
+        {{"emergency ignored, thresholds", {Row(1, "Group", 400, "Emrg")}, -1, NoTalkgroup, NoTalkgroup, {}, 10, 1},
+         1, R::EmergencyIgnored, "Emergency ignored, priority 50 outside 1-10"},
+        {{"private calls off", {Row(1, "Phone", 0)}, -1}, 1, R::PrivateOff, "Private calls off (priority 0)"},
+        {{"data off", {Row(1, "Data", 100)}, -1}, 1, R::DataOff, "Data calls off"},
+        {{"data after a voice call", {Row(1, "Data", 100), Row(2, "Group", 800)}, 2, NoTalkgroup, NoTalkgroup, {},
+          99, 1, 0, true},
+         1, R::LostToHigher, "Talkgroup 800 (priority 99) followed"},
+        {{"station ID with data on", {Row(1, "Station ID", 0, "WXYZ123")}, -1, NoTalkgroup, NoTalkgroup, {}, 99, 1,
+          0, true},
+         1, R::Unfollowable, "Station ID never followed"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(Select(c.Case), c.Case.Expected) << c.Case.Name;
+        const std::vector<FollowDecision> decisions = Explain(c.Case, c.ScannerOn);
+        const auto it = std::ranges::find(decisions, c.Channel, &FollowDecision::Channel);
+        ASSERT_NE(it, decisions.end()) << c.Case.Name;
+        EXPECT_EQ(it->Reason, c.Reason) << c.Case.Name;
+        EXPECT_EQ(it->Text, c.Text) << c.Case.Name;
+    }
+}
+
+TEST_F(FollowTest, ExplainFollowAgreesWithSelectFollowChannel)
+{
+    for (const FollowCase& c : SelectCases()) {
+        for (const bool scannerOn : {true, false}) {
+            const std::vector<FollowDecision> decisions = Explain(c, scannerOn);
+            const auto calls = std::ranges::count_if(
+                c.Channels, [](const FreqInfo& row) { return !row.Usage.empty() && row.Usage != "Control"; });
+            EXPECT_EQ(static_cast<long>(decisions.size()), calls) << c.Name;
+            int marked = -1;
+            for (const FollowDecision& d : decisions) {
+                const bool chosen = d.Reason == FollowReason::Followed || d.Reason == FollowReason::ScannerOff;
+                if (chosen) {
+                    EXPECT_EQ(marked, -1) << c.Name;
+                    EXPECT_EQ(d.Reason, scannerOn ? FollowReason::Followed : FollowReason::ScannerOff) << c.Name;
+                    marked = d.Channel;
+                }
+                // A loser always names the call that won.
+                EXPECT_TRUE(d.Reason != FollowReason::LostToHigher || c.Expected != -1) << c.Name;
+            }
+            EXPECT_EQ(marked, c.Expected) << c.Name;
+        }
+    }
 }
 
 class FollowStepTest : public FollowTest
