@@ -114,7 +114,10 @@ int CompareHistoryRows(const TextRow& a, const TextRow& b, int column)
         order = x < y ? -1 : x > y ? 1 : 0;
     else
         order = CompareTextIgnoringCase(left, right);
-    if (order != 0 || column == Time)
+    // "Time" descends, as the list opens newest first; ties too.
+    if (column == Time)
+        return -order;
+    if (order != 0)
         return order;
     return -CompareTextIgnoringCase(a.Caption, b.Caption);
 }

@@ -23,7 +23,8 @@ const std::vector<const char*>& HistoryListColumns();
 // so that they sort as text.
 std::vector<TextRow> HistoryListRows(const std::vector<HistoryRow>& rows);
 
-// <0, 0, >0: numbers by value, the rest as text ignoring case; ties newest first.
+// <0, 0, >0: numbers by value, the rest as text ignoring case; "Time" descends, and ties
+// go newest first.
 int CompareHistoryRows(const TextRow& a, const TextRow& b, int column);
 
 // The window's title and the line under the list: "Radio ID 1234567 (Engine 7)" and

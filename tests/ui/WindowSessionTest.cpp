@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +15,8 @@
 #include <memory>
 
 #include "TestWindow.h"
+#include "ui/HistoryDialog.h"
+#include "ui/ListModels.h"
 #include "ui/MainWindow.h"
 
 namespace {
@@ -144,6 +147,48 @@ private slots:
         window.close();
         QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), 5000);
         QVERIFY(!prompter.Told.join('\n').contains("Save the system information"));
+    }
+
+    // The row menu opens the history of the clicked row's radio, read while the window runs.
+    void rowMenuOpensTheRadiosHistory()
+    {
+        QTemporaryDir folder;
+        ScriptedPrompter prompter;
+        MainWindow window(TestCommandLine(folder.path(), ""), prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.Told.contains("Complete: Decode Finished!"), 60000);
+        QVERIFY(window.Control().SyncHistory(std::chrono::seconds(10)));
+
+        ListView* log = window.List(QStringLiteral("affiliationLog"));
+        QVERIFY(log->model()->rowCount() > 0);
+        const QModelIndex first = log->model()->index(0, 0);
+        const int radio = log->model()->index(0, 4).data().toInt();
+        QVERIFY(radio > 0);
+        log->setCurrentIndex(first);
+        emit log->clicked(first);
+        auto* menu = window.findChild<QMenu*>(QStringLiteral("rowMenu"));
+        QAction* history = menu->actions()[3];
+        QCOMPARE(history->text(), QStringLiteral("History of this Radio ID"));
+        history->trigger();
+
+        HistoryDialog* dialog = nullptr;
+        QTRY_VERIFY((dialog = window.findChild<HistoryDialog*>(QStringLiteral("history"))) && dialog->IsRead());
+        QAbstractItemModel* rows = dialog->List()->model();
+        QVERIFY(rows->rowCount() > 0);
+        for (int r = 0; r < rows->rowCount(); ++r) {
+            const int caller = rows->index(r, 8).data().toInt();
+            const int called = rows->index(r, 10).data().toInt();
+            QVERIFY2(caller == radio || called == radio, qPrintable(QString::number(r)));
+        }
+        // Newest first.
+        QVERIFY(rows->index(0, 0).data().toString() >= rows->index(rows->rowCount() - 1, 0).data().toString());
+        const QString summary = dialog->findChild<QLabel*>(QStringLiteral("historySummary"))->text();
+        QVERIFY2(summary.startsWith(QString::number(rows->rowCount()) + " row"), qPrintable(summary));
+        QDir().mkpath(QStringLiteral(ZEMBRANT_SCREENSHOTS));
+        QVERIFY(dialog->grab().save(QStringLiteral(ZEMBRANT_SCREENSHOTS "/History.png")));
+        window.close();
     }
 
     void missingPortShowsTheReadersMessage()
