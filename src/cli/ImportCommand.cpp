@@ -1,23 +1,18 @@
 #include "cli/ImportCommand.h"
 
-#include <cstdio>
 #include <iostream>
 
 #include "cli/CliConfig.h"
+#include "cli/FolderModel.h"
 #include "directory/DirectorySettings.h"
 #include "model/P25Class.h"
 #include "persistence/Config.h"
 #include "persistence/SystemFiles.h"
 #include "platform/DataFolderLock.h"
 #include "platform/Files.h"
-#include "platform/IniFile.h"
 #include "ui/net/HttpExchange.h"
 
 namespace {
-
-constexpr int HighestFlavor = 3;
-constexpr int UnknownFlavor = -1;
-constexpr int HighestTowerId = 255;
 
 // No one is there to answer: the questions are answered No, a choice among systems is the
 // one --choose names, and the status texts are left out.
@@ -62,17 +57,6 @@ private:
     int m_sysId;
 };
 
-// A site whose tower file the folder does not hold, so that the load reads no site's
-// channels and the save's tower file can go again: the import changes no tower file.
-bool FreeSite(const std::string& folder, int& rfss, int& site)
-{
-    for (rfss = 1; rfss <= HighestTowerId; ++rfss)
-        for (site = 1; site <= HighestTowerId; ++site)
-            if (!FileExists(folder + TowerFileName(rfss, site)) && !FileExists(folder + OldTowerFileName(rfss, site)))
-                return true;
-    return false;
-}
-
 bool FindTower(const std::vector<TOWERS>& towers, int rfss, int site, std::string& description)
 {
     for (const TOWERS& tower : towers)
@@ -99,27 +83,6 @@ void ForgetBorrowedSite(P25Class& model, int rfss, int site, bool listedUnnamed)
             model.SetTowerDescription(tower.Rfss, tower.Site, tower.Description);
 }
 
-// What System.ini holds that the load does not read back but the save writes.
-void KeepSystemIdentity(P25Class& model, const std::string& folder)
-{
-    const IniFile ini(folder + SystemIniName);
-    const std::string wacn = ini.ReadString("System", "WACN", "");
-    if (!wacn.empty()) {
-        char* end = nullptr;
-        const long value = std::strtol(wacn.c_str(), &end, 16);
-        if (*end == '\0')
-            model.SetWacn(static_cast<int>(value));
-    }
-    if (ini.ValueExists("System", "Flavor")) {
-        const std::string flavor = ini.ReadString("System", "Flavor", "");
-        int value = UnknownFlavor;
-        for (int f = 0; f <= HighestFlavor; ++f)
-            if (P25Class::FlavorText(f) == flavor)
-                value = f;
-        model.SetFlavor(value);
-    }
-}
-
 }
 
 int RunImport(const CliOptions& options)
@@ -141,19 +104,12 @@ int RunImport(const CliOptions& options)
     // The folder stands for the decoding the window asks for.
     if (!CheckImportPreconditions(config, true, sysIdText, user))
         return 1;
-    int rfss = 0;
-    int site = 0;
-    if (!FreeSite(folder, rfss, site)) {
-        Fail(folder + " holds a tower file for every site");
-        return 1;
-    }
-
     P25Class model;
-    model.SetDataFolder(config.DataFolder);
-    model.SetSystemAndSite(options.SystemId, rfss, 0, site);
-    KeepSystemIdentity(model, folder);
-    for (const std::string& warning : model.TakeFileWarnings())
-        Fail("warning: " + warning);
+    FolderModel loaded;
+    if (!loaded.Load(model, config.DataFolder, options.SystemId))
+        return 1;
+    const int rfss = loaded.Rfss();
+    const int site = loaded.Site();
     std::vector<TOWERS> towers;
     model.GetTowers(towers);
     std::string description;
@@ -166,15 +122,8 @@ int RunImport(const CliOptions& options)
     if (result != ImportResult::Imported)
         return 1;
     ForgetBorrowedSite(model, rfss, site, listedUnnamed);
-    std::string error;
-    const bool saved = model.SaveSystemFolder(error);
-    DeleteFile(folder + TowerFileName(rfss, site));
-    for (const std::string& warning : model.TakeFileWarnings())
-        Fail("warning: " + warning);
-    if (!saved) {
-        Fail(error);
+    if (!loaded.Save(model))
         return 1;
-    }
     if (!options.Quiet)
         std::cout << "Imported the names of system " << sysIdText << " into " << folder << "\n";
     return 0;

@@ -1,10 +1,13 @@
 #include "directory/SystemImport.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "directory/SoapEnvelope.h"
 #include "model/Locks.h"
 #include "model/P25Class.h"
 #include "persistence/Config.h"
+#include "persistence/SystemFiles.h"
 
 namespace {
 
@@ -82,18 +85,12 @@ void StoreSites(P25Class& model, const std::vector<TrsSite>& sites)
     }
 }
 
+// The caller holds TGLOCK.
 bool WantsTalkgroup(const P25Class& model, TalkgroupImport option, int id)
 {
-    switch (option) {
-    case TalkgroupImport::New: return !model.TalkgroupExists(id);
-    case TalkgroupImport::Default: {
-        const std::string description = model.GetTalkgroupDescription(id);
-        return description.empty() || description.starts_with(DefaultTalkgroupPrefix);
-    }
-    case TalkgroupImport::All: return true;
-    case TalkgroupImport::None: return false;
-    }
-    return false;
+    TGTAG known;
+    const bool found = model.GetTalkgroup(id, known);
+    return ImportTakesName(option, found, !found || IsDefaultTalkgroupName(known.Description));
 }
 
 void StoreTalkgroups(P25Class& model, const std::vector<Talkgroup>& talkgroups, TalkgroupImport option)
@@ -102,7 +99,7 @@ void StoreTalkgroups(P25Class& model, const std::vector<Talkgroup>& talkgroups, 
     constexpr uint8_t KeepPriority = 255;
     constexpr uint8_t EmergencyHeeded = 0;
     for (const Talkgroup& talkgroup : talkgroups) {
-        const std::string& name = talkgroup.tgAlpha.empty() ? talkgroup.tgDescr : talkgroup.tgAlpha;
+        const std::string name = ImportedName(talkgroup.tgAlpha, talkgroup.tgDescr);
         if (name.empty())
             continue;
         // Held across the test and the store: a busy table must not make a typed name look
@@ -189,6 +186,34 @@ private:
 bool CanImport(const IMPORTOPTIONS& options)
 {
     return options.Sites != SiteImport::None || options.Talkgroups != TalkgroupImport::None;
+}
+
+bool ImportTakesName(TalkgroupImport choice, bool known, bool defaultName)
+{
+    switch (choice) {
+    case TalkgroupImport::New: return !known;
+    case TalkgroupImport::Default: return !known || defaultName;
+    case TalkgroupImport::All: return true;
+    case TalkgroupImport::None: return false;
+    }
+    return false;
+}
+
+bool IsDefaultTalkgroupName(std::string_view description)
+{
+    return description.empty() || description.starts_with(DefaultTalkgroupPrefix);
+}
+
+std::string ImportedName(std::string_view alphaTag, std::string_view description)
+{
+    std::string name(alphaTag.empty() ? description : alphaTag);
+    // The system folder's files write line ends as blanks.
+    std::replace(name.begin(), name.end(), '\r', ' ');
+    std::replace(name.begin(), name.end(), '\n', ' ');
+    name = ValidUtf8(PrintableText(name), MaxTextLength);
+    while (!name.empty() && name.back() == ' ')
+        name.pop_back();
+    return name;
 }
 
 std::string SystemIdText(int sysId)

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "directory/DirectoryClient.h"
@@ -22,6 +23,18 @@ struct IMPORTOPTIONS
 
 // Whether the options dialog enables "Import from Web": not with nothing to import.
 bool CanImport(const IMPORTOPTIONS& options);
+
+// The rules every import of names follows (this one, and the CSV files of names/).
+// Whether the choice stores an imported name for an ID: known, the table holds it;
+// defaultName, its description is empty or the one the decoder gave it.
+bool ImportTakesName(TalkgroupImport choice, bool known, bool defaultName);
+// Empty, or the description the decoder gives a new talkgroup ("T: ...").
+bool IsDefaultTalkgroupName(std::string_view description);
+// The name an import stores: alphaTag, or description when the tag is empty. Tabs and
+// line ends become blanks, other control characters and trailing blanks go, as a save and
+// load of the system folder would have it, and at most MaxTextLength bytes of whole UTF-8
+// characters stay (broken UTF-8 as U+FFFD). Empty: there is nothing to import.
+std::string ImportedName(std::string_view alphaTag, std::string_view description = {});
 
 // The user's side of the import, filled in by each front end. The import calls it from the
 // thread it runs on; a test answers it directly.

@@ -281,6 +281,8 @@ void MainWindow::BuildMenus()
     m_editors->AddSystemMenu(system);
     m_importAction = system->addAction(QStringLiteral("&Import System Information from Radio Reference"), this,
                                        &MainWindow::ImportSystemInformation);
+    system->addAction(QStringLiteral("Import &Names from CSV..."), this, [this] { TransferNames(true); });
+    system->addAction(QStringLiteral("E&xport Names to CSV..."), this, [this] { TransferNames(false); });
     m_editors->AddTablesItem(system);
 
     QMenu* decode = menuBar()->addMenu(QStringLiteral("&Decode"));

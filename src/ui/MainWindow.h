@@ -90,6 +90,8 @@ public:
     }
 
     void ImportSystemInformation();
+    // "Import Names from CSV..." and "Export Names to CSV...".
+    void TransferNames(bool import);
     void CheckForUpdates();
     bool DirectoryBusy() const { return m_directoryBusy; }
 

@@ -1,5 +1,5 @@
-// The two commands that talk to web servers: the directory import and the update check.
-// Both run their exchanges on a worker thread so the window keeps drawing; every question
+// The two commands that talk to web servers, the directory import and the update check,
+// and the names in and out as CSV. All run their work on a worker thread so the window keeps drawing; every question
 // and notice is asked on the user-interface thread while the worker waits for the answer.
 #include <QCoreApplication>
 #include <QLabel>
@@ -15,6 +15,7 @@
 #include "ui/Editors.h"
 #include "ui/ImportOptionsDialog.h"
 #include "ui/MainWindow.h"
+#include "ui/NamesDialog.h"
 #include "ui/QtText.h"
 #include "ui/net/HttpExchange.h"
 
@@ -269,4 +270,53 @@ bool MainWindow::CloseWaitsForDirectory()
     m_directoryCancel = true;
     m_closeAfterDirectory = true;
     return true;
+}
+
+void MainWindow::TransferNames(bool import)
+{
+    if (m_directoryBusy)
+        return;
+    const QString title = import ? QStringLiteral("Import Names") : QStringLiteral("Export Names");
+    if (m_model.GetSystemId() == 0) {
+        m_prompter.Tell(this, title,
+                        QStringLiteral("The names belong to a system: start decoding one, or replay a capture of "
+                                       "it, first."));
+        return;
+    }
+    NamesDialog dialog(this, import ? NamesDialog::Direction::Import : NamesDialog::Direction::Export);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The file is read whole and checked before any name changes, then stored row by row
+    // under the tables' own locks beside the decoder: a worker's job.
+    StartDirectoryWork([this, import, title, path = dialog.Path(), table = dialog.Table(), format = dialog.Format(),
+                        choice = dialog.Choice()] {
+        std::string error;
+        NamesImportReport report;
+        const bool done = import ? ImportNames(m_model, table, format, choice, path, report, error)
+                                 : ExportNames(m_model, table, format, path, error);
+        return std::function<void()>([this, import, title, done, error, report, path] {
+            if (!done) {
+                m_prompter.Tell(this, title, Q(error));
+                return;
+            }
+            if (!import) {
+                m_prompter.Tell(this, title, QStringLiteral("Names written to ") + Q(path) + QStringLiteral("."));
+                return;
+            }
+            std::string text = ReportText(report);
+            if (report.Added + report.Replaced > 0) {
+                m_refresh.RebuildAffiliationList();
+                RefreshDescriptions();
+                m_refresh.RequestFullRedraw = true;
+                std::string errors;
+                if (!m_controller.SaveSystemInformation(errors))
+                    text += "\n" + errors;
+            }
+            // The first refused lines tell what is wrong with the rest.
+            constexpr size_t ShownReasons = 20;
+            for (size_t i = 0; i < std::min(report.RefusedLines.size(), ShownReasons); ++i)
+                text += "\nLine " + std::to_string(report.RefusedLines[i].first) + ": " + report.RefusedLines[i].second;
+            m_prompter.Tell(this, title, Q(text));
+        });
+    });
 }

@@ -4,7 +4,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +22,7 @@
 #include "ui/HistoryDialog.h"
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
+#include "ui/NamesDialog.h"
 
 namespace {
 
@@ -188,6 +193,51 @@ private slots:
         QVERIFY2(summary.startsWith(QString::number(rows->rowCount()) + " row"), qPrintable(summary));
         QDir().mkpath(QStringLiteral(ZEMBRANT_SCREENSHOTS));
         QVERIFY(dialog->grab().save(QStringLiteral(ZEMBRANT_SCREENSHOTS "/History.png")));
+        window.close();
+    }
+
+    // The System menu's names: an export the same menu imports back, and a list of its own.
+    void namesGoOutAndComeBackThroughTheSystemMenu()
+    {
+        QTemporaryDir folder;
+        ScriptedPrompter prompter;
+        MainWindow window(TestCommandLine(folder.path(), ""), prompter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.Told.contains("Complete: Decode Finished!"), 60000);
+
+        const auto run = [&](const QString& item, const QString& path, int table, bool screenshot) {
+            QTimer::singleShot(50, [&, path, table, screenshot] {
+                auto* dialog = window.findChild<NamesDialog*>(QStringLiteral("names"));
+                QVERIFY(dialog && dialog->isVisible());
+                dialog->PathField()->setText(path);
+                dialog->findChildren<QRadioButton*>()[table]->click();
+                if (screenshot) {
+                    QDir().mkpath(QStringLiteral(ZEMBRANT_SCREENSHOTS));
+                    dialog->grab().save(QStringLiteral(ZEMBRANT_SCREENSHOTS "/ImportNames.png"));
+                }
+                dialog->accept();
+            });
+            for (QAction* action : window.menuBar()->actions())
+                for (QAction* entry : action->menu() ? action->menu()->actions() : QList<QAction*>())
+                    if (entry->text() == item)
+                        entry->trigger();
+        };
+        const int told = prompter.Told.size();
+        run(QStringLiteral("E&xport Names to CSV..."), folder.filePath("talkgroups.csv"), 0, false);
+        QTRY_COMPARE(prompter.Told.size(), told + 1);
+        QVERIFY2(prompter.Told.last().startsWith("Export Names: Names written"), qPrintable(prompter.Told.last()));
+        QVERIFY(QFile(folder.filePath("talkgroups.csv")).size() > 100);
+
+        QFile radios(folder.filePath("radios.csv"));
+        QVERIFY(radios.open(QIODevice::WriteOnly));
+        radios.write("id,name\n9999991,Engine 7\nnot a number,x\n");
+        radios.close();
+        run(QStringLiteral("Import &Names from CSV..."), radios.fileName(), 1, true);
+        QTRY_COMPARE(prompter.Told.size(), told + 2);
+        QVERIFY2(prompter.Told.last().contains("Line 3:"), qPrintable(prompter.Told.last()));
+        QCOMPARE(window.Control().Model().FindRadioDescription(9999991), std::string("Engine 7"));
         window.close();
     }
 
