@@ -249,7 +249,10 @@ bool HistoryStore::Open(const std::string& path, std::string& error, Mode mode, 
     if (!journal.Prepare(m_db, "PRAGMA journal_mode=WAL") || journal.Step() != SQLITE_ROW)
         return fail();
     journal.Reset();
-    if (!Execute("PRAGMA synchronous=NORMAL", error, "cannot open")) {
+    // The indexes take rows at random places: with their pages cached the writer reads
+    // nothing back from the file.
+    if (!Execute("PRAGMA synchronous=NORMAL", error, "cannot open") ||
+        !Execute("PRAGMA cache_size=-16384", error, "cannot open")) {
         Close();
         return false;
     }
