@@ -14,6 +14,7 @@ const char* const CliUsage =
     "       zembrant-cli history --system SYSID [--data-dir DIR] [history options]\n"
     "       zembrant-cli names import|export --system SYSID [--data-dir DIR]\n"
     "                          --talkgroups FILE|--radios FILE [names options]\n"
+    "       zembrant-cli changes --data-dir DIR --system SYSID --replay CAPTURE [options]\n"
     "\n"
     "Decodes the control channel of a P25 trunked radio system from a capture file or a\n"
     "scanner, saves what it learned in the system's folder and writes the chosen logs.\n"
@@ -45,6 +46,8 @@ const char* const CliUsage =
     "                       mqtt://[USER[:PASSWORD]@]HOST[:PORT][/PREFIX] or mqtts://\n"
     "                       for TLS (default: the configuration's [Events] broker, when\n"
     "                       enabled)\n"
+    "  --changes FILE       write what changed since the system folder was loaded to\n"
+    "                       FILE at the end: text, or CSV or JSON by a .csv or .json name\n"
     "  --no-history         keep nothing in the history database (History.sqlite of the\n"
     "                       system's folder) for this run\n"
     "  --quiet              print no summary and no progress\n"
@@ -268,6 +271,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
                 return false;
             if (options.EventsFile.empty()) {
                 error = "--events needs a file name, or - for standard output";
+                return false;
+            }
+            runOnly = arg;
+        } else if (arg == "--changes") {
+            if (!value(options.ChangesFile))
+                return false;
+            if (options.ChangesFile.empty()) {
+                error = "--changes needs a file name";
                 return false;
             }
             runOnly = arg;

@@ -31,6 +31,8 @@ struct CliOptions
     // broker address that overrides the configuration's.
     std::string EventsFile;
     std::string MqttAddress;
+    // replay and live: the "what changed" report written at the end (text, .csv or .json).
+    std::string ChangesFile;
     // replay and live: write nothing to the history databases, whatever [History] says.
     bool NoHistory = false;
     // import: the system folder's ID, what to import, and the system to take when several

@@ -216,5 +216,7 @@ std::string SummaryJson(P25Class& model, const RunCounters& counters)
         doc["counters"]["eventsPublished"] = counters.EventsPublished;
         doc["counters"]["eventsDropped"] = counters.EventsDropped;
     }
+    if (!counters.FollowReasons.empty())
+        doc["counters"]["followReasons"] = counters.FollowReasons;
     return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

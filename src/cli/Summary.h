@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +17,8 @@ struct RunCounters
     bool EventsOn = false;
     uint64_t EventsPublished = 0;
     uint64_t EventsDropped = 0;
+    // While scanner control steered: calls by what the follow decision said of them.
+    std::map<std::string, int64_t> FollowReasons;
     double Seconds = 0.0;
 };
 

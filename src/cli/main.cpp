@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "cli/CliConfig.h"
+#include "cli/ChangesCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HistoryCommand.h"
 #include "cli/ImportCommand.h"
@@ -305,6 +306,8 @@ private:
     int Finish(bool summary = true)
     {
         FinishEvents();
+        if (m_config.ScanControlEnabled)
+            m_counters.FollowReasons = m_controller.FollowReasonCounts();
         m_refresh.DrainLogs();
         m_counters.LogRecordsDropped = m_model.DroppedLogRecords();
         // Rows of a written log that its cap pushed out before they reached the file.
@@ -320,6 +323,13 @@ private:
             std::string error;
             if (!m_model.SaveSystemFolder(error)) {
                 Fail(error);
+                result = 1;
+            }
+        }
+        if (!m_options.ChangesFile.empty()) {
+            std::string error;
+            if (!WriteReport(m_controller.ChangesTable(), m_options.ChangesFile, error)) {
+                Fail("--changes: " + error);
                 result = 1;
             }
         }
@@ -353,6 +363,8 @@ private:
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "changes") == 0)
+        return RunChangesCommand(std::vector<std::string>(argv + 2, argv + argc));
     // history and names take options of their own.
     if (argc > 1 && (std::strcmp(argv[1], "history") == 0 || std::strcmp(argv[1], "names") == 0)) {
         const std::vector<std::string> args(argv + 2, argv + argc);

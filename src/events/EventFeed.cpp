@@ -401,6 +401,11 @@ void EventFeed::PublishFollow(const FollowFigures& figures)
         Frequency(object, "frequency", figures.Frequency);
         object.Int("talkgroup", figures.Talkgroup)
             .Text("talkgroup_name", m_model.GetTalkgroupDescription(figures.Talkgroup));
+        if (figures.Reason) {
+            const std::string_view reason = figures.Reason;
+            object.Bool("followed", reason == "followed").Text("reason", figures.Reason).Text("reason_text",
+                                                                                                figures.ReasonText);
+        }
     }
     Finish(object, "follow", site);
 }

@@ -29,6 +29,10 @@ struct FollowFigures
     int Channel = -1;
     double Frequency = 0.0;
     int Talkgroup = 0;
+    // Why: "followed" for the tune, or the reason a call was passed over ("held", ...) and
+    // its words; none for "quiet".
+    const char* Reason = nullptr;
+    std::string ReasonText;
 };
 
 // Turns what the model learns into typed events, one JSON line each, for the outputs.

@@ -262,6 +262,12 @@ int P25Class::GetChannels(FreqInfo* destination, int max)
     return n;
 }
 
+std::vector<FreqInfo> P25Class::CopyChannels() const
+{
+    NamedLockGuard guard(Locks::FREQUENCY);
+    return {m_channels.begin(), m_channels.begin() + m_channelCount};
+}
+
 uint8_t P25Class::AreChannelsChanged() const
 {
     NamedLockGuard guard(Locks::FREQUENCY);

@@ -8,7 +8,8 @@
 //   AFFLOG > AFFILIATE
 //   PATCHLOCK > PATCHLOGLOCK
 // Channel operations release FREQUENCY before they take GLLOCK. The system folder's save
-// and loads also take NEIGHBOR and AFILTER inside FILELOCK. No other nesting.
+// and loads also take NEIGHBOR and AFILTER inside FILELOCK; the folder-loaded hook takes
+// the table locks and PATCHLOCK one at a time inside SYSINFOLOCK. No other nesting.
 namespace Locks {
 
 inline NamedLock& SYSINFOLOCK = NamedLock::Get("SYSINFOLOCK");

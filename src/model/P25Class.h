@@ -2,6 +2,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,6 +105,11 @@ public:
     {
         return IsOtherInfoVisible() || m_tapOtherEvents.load(std::memory_order_relaxed);
     }
+
+    // Called on the decoding thread right after a new System ID had its folder loaded (or
+    // found none), inside SYSINFOLOCK; set before decoding starts. The report layer keeps
+    // what the folder held from here.
+    void SetOnFolderLoaded(std::function<void()> hook) { m_onFolderLoaded = std::move(hook); }
 
     bool IsMultiBlockSeen() const { return m_multiBlockSeen.load(std::memory_order_relaxed); }
     void SetMultiBlockSeen(bool seen) { m_multiBlockSeen = seen; }
@@ -216,6 +222,8 @@ public:
     int FindOrAddChannel(int channel, int inputChannel);
     void ClearChannels();
     int GetChannels(FreqInfo* destination, int max);
+    // The same copy without clearing the changed flag (for the reports).
+    std::vector<FreqInfo> CopyChannels() const;
     uint8_t AreChannelsChanged() const;
     void SetChannelsChanged();
     bool ExpireChannelActivity();                                            // single attempt
@@ -265,6 +273,8 @@ public:
     bool RemovePatch(int supergroup);
     bool ExpirePatches();
     int GetPatches(PATCHREC* destination, int max);
+    // The same copy without expiring or clearing the changed flag (for the reports).
+    std::vector<PATCHREC> CopyPatches() const;
     bool ArePatchesChanged() const;
     void ClearAffiliations();
     bool Affiliate(int talkgroup, int radio);
@@ -449,6 +459,7 @@ private:
     int m_tapAffiliationRadio = 0;
 
     Clock* m_clock;
+    std::function<void()> m_onFolderLoaded;
     std::atomic<bool> m_unknownsVisible{false};
     std::atomic<bool> m_grantsVisible{false};
     std::atomic<bool> m_otherInfoVisible{false};

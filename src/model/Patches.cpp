@@ -118,6 +118,12 @@ int P25Class::GetPatches(PATCHREC* destination, int max)
     return CopyOut(m_patches, m_patchCount, destination, max);
 }
 
+std::vector<PATCHREC> P25Class::CopyPatches() const
+{
+    NamedLockGuard guard(Locks::PATCHLOCK);
+    return {m_patches.begin(), m_patches.begin() + m_patchCount};
+}
+
 bool P25Class::ArePatchesChanged() const
 {
     NamedLockGuard guard(Locks::PATCHLOCK);

@@ -36,6 +36,8 @@ bool P25Class::SetSystemAndSite(int sysId, int rfssId, uint8_t serviceClass, int
         m_sysInfo.SiteStatus = 0;
         PublishLogSite();
         LoadSystemFolder();
+        if (m_onFolderLoaded)
+            m_onFolderLoaded();
         m_sysInfo.SystemInfoChanged = 1;
         TapSystem(TAPEVENT::NewSystem);
         return true;

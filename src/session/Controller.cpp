@@ -9,6 +9,7 @@ Controller::Controller(Clock& liveClock)
     : m_liveClock(liveClock), m_clock(liveClock), m_model(m_clock), m_refresh(m_model),
       m_session(m_model, m_queue, m_refresh)
 {
+    m_model.SetOnFolderLoaded([this] { m_changes.Loaded(); });
     m_refresh.follow = [this](std::span<const FreqInfo> channels, std::span<const PATCHREC> patches,
                               const RefreshCycle::Inputs& inputs) {
         return FollowStep(channels, patches, inputs.HeldTalkgroup);
@@ -203,19 +204,81 @@ int Controller::FollowStep(std::span<const FreqInfo> channels, std::span<const P
     const int row =
         RunFollowStep(channels, tables, context, m_session.Scanner(), m_decodeActive, m_lastFollowedTalkgroup);
     const bool steering = m_session.Scanner() && config.ScanControlEnabled && m_decodeActive;
+    const int chosen = row >= 0 ? channels[static_cast<size_t>(row)].Channel : -1;
+    const std::vector<FollowDecision> decisions = ExplainFollow(channels, context, chosen, steering);
+    std::vector<FollowDecision> told;
+    {
+        std::lock_guard guard(m_followMutex);
+        const auto kept = static_cast<size_t>(m_followLog.Record(decisions, m_model.Now()));
+        if (kept > 0 && steering && m_events.IsOn()) {
+            const auto entries = m_followLog.Entries();
+            for (size_t i = entries.size() - std::min(kept, entries.size()); i < entries.size(); ++i)
+                told.push_back(entries[i].Decision);
+        }
+    }
     if (!steering || !m_events.IsOn())
         return row;
-    FollowFigures told;
-    if (row >= 0)
-        told = {channels[static_cast<size_t>(row)].Channel, channels[static_cast<size_t>(row)].Frequency,
-                channels[static_cast<size_t>(row)].Talkgroup};
-    if (!m_followEventSent || told.Channel != m_lastFollowEvent.Channel ||
-        told.Talkgroup != m_lastFollowEvent.Talkgroup || told.Frequency != m_lastFollowEvent.Frequency) {
-        m_events.PublishFollow(told);
-        m_lastFollowEvent = told;
+    // A call passed over is told with its reason; the tune below carries its own.
+    for (const FollowDecision& decision : told)
+        if (decision.Reason != FollowReason::Followed)
+            m_events.PublishFollow({decision.Channel, decision.Frequency, decision.Talkgroup,
+                                    FollowReasonKey(decision.Reason), decision.Text});
+    FollowFigures tune;
+    if (row >= 0) {
+        tune = {channels[static_cast<size_t>(row)].Channel, channels[static_cast<size_t>(row)].Frequency,
+                channels[static_cast<size_t>(row)].Talkgroup, nullptr, {}};
+        for (const FollowDecision& decision : decisions)
+            if (decision.Channel == tune.Channel) {
+                tune.Reason = FollowReasonKey(decision.Reason);
+                tune.ReasonText = decision.Text;
+            }
+    }
+    if (!m_followEventSent || tune.Channel != m_lastFollowEvent.Channel ||
+        tune.Talkgroup != m_lastFollowEvent.Talkgroup || tune.Frequency != m_lastFollowEvent.Frequency) {
+        m_events.PublishFollow(tune);
+        m_lastFollowEvent = tune;
         m_followEventSent = true;
     }
     return row;
+}
+
+std::vector<FollowLog::Entry> Controller::FollowDecisions() const
+{
+    std::lock_guard guard(m_followMutex);
+    return m_followLog.Entries();
+}
+
+std::map<std::string, int64_t> Controller::FollowReasonCounts() const
+{
+    std::map<std::string, int64_t> counts;
+    std::lock_guard guard(m_followMutex);
+    for (int reason = 0; reason < FollowReasonCount; ++reason)
+        if (const int64_t count = m_followLog.Count(static_cast<FollowReason>(reason)))
+            counts[FollowReasonKey(static_cast<FollowReason>(reason))] = count;
+    return counts;
+}
+
+ReportTable Controller::FollowTable()
+{
+    ReportTable table;
+    table.Columns = {"Time", "Talkgroup", "Name", "Usage", "Priority", "Channel", "Tune or Reason"};
+    table.Empty = "No call has been looked at yet: the decisions show while a session or replay runs.";
+    for (const FollowLog::Entry& entry : FollowDecisions()) {
+        const FollowDecision& d = entry.Decision;
+        const bool radio = d.Usage == "Private" || d.Usage == "Phone";
+        const std::string name = d.Talkgroup <= 0 ? std::string()
+                                 : radio          ? m_model.FindRadioDescription(d.Talkgroup)
+                                                  : m_model.GetTalkgroupDescription(d.Talkgroup);
+        table.Add({LocalTimeText(entry.Time), d.Talkgroup > 0 ? std::to_string(d.Talkgroup) : std::string(), name,
+                   d.Usage, std::to_string(d.Priority), m_model.ChannelText(d.Channel), d.Text});
+    }
+    return table;
+}
+
+void Controller::ClearFollowDecisions()
+{
+    std::lock_guard guard(m_followMutex);
+    m_followLog.Clear();
 }
 
 bool Controller::StartDecodeSession()
@@ -230,6 +293,7 @@ bool Controller::StartDecodeSession()
     m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
     m_events.Restart();
     m_followEventSent = false;
+    ClearFollowDecisions();
     m_rateCrcFailures = 0;
     m_session.StartDecodeSession(config);
     if (config.AutoSaveEnabled)
@@ -349,6 +413,7 @@ bool Controller::ReplayStart(CaptureKind kind)
     m_refresh.onListFilling = [this](LogKind kind) { SaveFillingList(kind); };
     m_events.Restart();
     m_followEventSent = false;
+    ClearFollowDecisions();
     m_rateCrcFailures = 0;
     m_replayEventsEnded = false;
     // A given start keeps the clock exactly as asked (runs are compared file for file).

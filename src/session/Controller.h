@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,6 +15,9 @@
 #include "events/EventFile.h"
 #include "events/MqttOutput.h"
 #include "history/HistoryWriter.h"
+#include "report/Changes.h"
+#include "report/ReportTable.h"
+#include "scanner/FollowLog.h"
 #include "input/CaptureReplay.h"
 #include "input/TBSKQueue.h"
 #include "model/P25Class.h"
@@ -129,6 +133,15 @@ public:
     void SetHistoryOff();
     // Everything the model told so far is in the history databases (tests, the CLI).
     bool SyncHistory(std::chrono::milliseconds timeout);
+    // The follow decisions of the session or replay, oldest first, and how many calls got
+    // each reason ("held": 12); any thread.
+    std::vector<FollowLog::Entry> FollowDecisions() const;
+    std::map<std::string, int64_t> FollowReasonCounts() const;
+    void ClearFollowDecisions();
+    // The decisions as the window's follow list shows them.
+    ReportTable FollowTable();
+    // What changed since the system's folder was loaded; any thread.
+    ReportTable ChangesTable() const { return m_changes.Changes(m_model.Now()); }
     // Events leave as lines (a file, a broker), not only as history rows.
     bool EventLinesOn() const { return m_eventFile || m_mqtt; }
     // The history writer, null while it is off.
@@ -277,6 +290,8 @@ private:
     RefreshCycle m_refresh;
     // Before the session: its threads may still tell the tap while it is destroyed.
     EventFeed m_events{m_model};
+    // The system as its folder loaded it, taken once a load (the session's thread).
+    ChangeTracker m_changes{m_model};
     std::shared_ptr<EventFile> m_eventFile;
     std::shared_ptr<MqttOutput> m_mqtt;
     std::vector<std::jthread> m_retiredOutputs;
@@ -287,6 +302,8 @@ private:
     std::optional<std::pair<std::string, int>> m_historyInUse;
     bool m_historyOff = false;
     FollowFigures m_lastFollowEvent;
+    mutable std::mutex m_followMutex;
+    FollowLog m_followLog;
     bool m_followEventSent = false;
     uint64_t m_rateCrcFailures = 0;
     bool m_replayEventsEnded = true;

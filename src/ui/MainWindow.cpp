@@ -25,6 +25,7 @@
 #include "ui/ConfigDialog.h"
 #include "ui/Editors.h"
 #include "ui/HistoryDialog.h"
+#include "ui/ReportDialog.h"
 #include "ui/ListModels.h"
 #include "ui/QtText.h"
 #include "ui/RateChart.h"
@@ -281,6 +282,11 @@ void MainWindow::BuildMenus()
     m_editors->AddSystemMenu(system);
     m_importAction = system->addAction(QStringLiteral("&Import System Information from Radio Reference"), this,
                                        &MainWindow::ImportSystemInformation);
+    system->addAction(QStringLiteral("What &Changed..."), this, [this] {
+        (new ReportDialog(this, QStringLiteral("What Changed"), QStringLiteral("changes"),
+                          [this] { return m_controller.ChangesTable(); }))
+            ->show();
+    });
     system->addAction(QStringLiteral("Import &Names from CSV..."), this, [this] { TransferNames(true); });
     system->addAction(QStringLiteral("E&xport Names to CSV..."), this, [this] { TransferNames(false); });
     m_editors->AddTablesItem(system);
@@ -297,6 +303,13 @@ void MainWindow::BuildMenus()
     m_stopRadio->setEnabled(false);
     decode->addSeparator();
     decode->addAction(QStringLiteral("Read data from &File"), this, &MainWindow::ReadDataFromFile);
+    decode->addSeparator();
+    // Why each call was or was not followed, as the decisions come.
+    decode->addAction(QStringLiteral("Follow &Decisions..."), this, [this] {
+        (new ReportDialog(this, QStringLiteral("Follow Decisions"), QStringLiteral("follow"),
+                          [this] { return m_controller.FollowTable(); }, 1000))
+            ->show();
+    });
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     m_updateAction = help->addAction(QStringLiteral("Check for &Updates"), this, &MainWindow::CheckForUpdates);

@@ -476,6 +476,12 @@ TEST(Controller, FollowedCallIsALiveEvent)
     EXPECT_NE(follows[0].find("\"quiet\":false,\"channel\":\"01-0005\",\"frequency\":851068750,\"talkgroup\":100"),
               std::string::npos)
         << follows[0];
+    EXPECT_NE(follows[0].find("\"followed\":true,\"reason\":\"followed\""), std::string::npos) << follows[0];
+    // The decision is kept once for the list, however many refreshes saw the call.
+    const auto decisions = rig.Control.FollowDecisions();
+    ASSERT_EQ(decisions.size(), 1u);
+    EXPECT_EQ(decisions[0].Decision.Talkgroup, 100);
+    EXPECT_EQ(rig.Control.FollowReasonCounts(), (std::map<std::string, int64_t>{{"followed", 1}}));
     std::string errors;
     rig.Control.StopBegin(errors);
     EXPECT_TRUE(RefreshUntil(rig.Control, [&] { return rig.Control.StopPoll(); }));
