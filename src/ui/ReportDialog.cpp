@@ -22,7 +22,7 @@ ReportDialog::ReportDialog(QWidget* parent, const QString& title, const QString&
     setObjectName(name);
     setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(900, 460);
+    resize(1120, 480);
 
     m_summary = new QLabel(QStringLiteral("Working..."));
     m_summary->setObjectName(name + QStringLiteral("Summary"));

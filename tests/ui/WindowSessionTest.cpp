@@ -17,12 +17,14 @@
 #include <unistd.h>
 
 #include <memory>
+#include <tuple>
 
 #include "TestWindow.h"
 #include "ui/HistoryDialog.h"
 #include "ui/ListModels.h"
 #include "ui/MainWindow.h"
 #include "ui/NamesDialog.h"
+#include "ui/ReportDialog.h"
 
 namespace {
 
@@ -238,6 +240,35 @@ private slots:
         QTRY_COMPARE(prompter.Told.size(), told + 2);
         QVERIFY2(prompter.Told.last().contains("Line 3:"), qPrintable(prompter.Told.last()));
         QCOMPARE(window.Control().Model().FindRadioDescription(9999991), std::string("Engine 7"));
+        window.close();
+    }
+
+    // What changed and the follow decisions of a replay, each a list of its own.
+    void reportsOpenFromTheMenus()
+    {
+        QTemporaryDir folder;
+        ScriptedPrompter prompter;
+        MainWindow window(TestCommandLine(folder.path(), ""), prompter);
+        window.resize(1200, 760);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.StartReplay(QStringLiteral(ZEMBRANT_SAMPLES "/BusySite.txt"), CaptureKind::ZembrantDump);
+        QTRY_VERIFY_WITH_TIMEOUT(prompter.Told.contains("Complete: Decode Finished!"), 60000);
+        QDir().mkpath(QStringLiteral(ZEMBRANT_SCREENSHOTS));
+        for (const auto& [item, name, shot] :
+             {std::tuple{"What &Changed...", "changes", "WhatChanged"}, {"Follow &Decisions...", "follow", "Follow"}}) {
+            for (QAction* menu : window.menuBar()->actions())
+                for (QAction* entry : menu->menu() ? menu->menu()->actions() : QList<QAction*>())
+                    if (entry->text() == QString::fromUtf8(item))
+                        entry->trigger();
+            ReportDialog* dialog = nullptr;
+            QTRY_VERIFY((dialog = window.findChild<ReportDialog*>(QString::fromUtf8(name))) && dialog->IsMade());
+            // A system seen for the first time: everything in it is new. The replay had no
+            // second scanner, so every call it chose says so.
+            QVERIFY2(dialog->List()->model()->rowCount() > 10, name);
+            QVERIFY(dialog->grab().save(QStringLiteral(ZEMBRANT_SCREENSHOTS "/") + QString::fromUtf8(shot) + ".png"));
+            dialog->close();
+        }
         window.close();
     }
 
