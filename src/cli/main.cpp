@@ -17,6 +17,7 @@
 #include "cli/HistoryCommand.h"
 #include "cli/ImportCommand.h"
 #include "cli/NamesCommand.h"
+#include "cli/ReconcileCommand.h"
 #include "cli/Summary.h"
 #include "input/CaptureReplay.h"
 #include "session/Controller.h"
@@ -365,6 +366,8 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "changes") == 0)
         return RunChangesCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (argc > 1 && std::strcmp(argv[1], "reconcile") == 0)
+        return RunReconcileCommand(std::vector<std::string>(argv + 2, argv + argc));
     // history and names take options of their own.
     if (argc > 1 && (std::strcmp(argv[1], "history") == 0 || std::strcmp(argv[1], "names") == 0)) {
         const std::vector<std::string> args(argv + 2, argv + argc);

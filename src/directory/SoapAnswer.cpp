@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <map>
@@ -317,6 +318,12 @@ bool IsBlank(std::string_view text)
     return text.find_first_not_of(XmlBlanks) == std::string_view::npos;
 }
 
+std::string_view WithoutBlanks(std::string_view text)
+{
+    text.remove_prefix(std::min(text.size(), text.find_first_not_of(XmlBlanks)));
+    return text.substr(0, text.find_last_not_of(XmlBlanks) + 1);
+}
+
 // The text of a leaf field; none when the field is missing or nil, so that the record keeps
 // its default.
 bool LeafText(const SoapValue& result, Id record, std::string_view name, std::optional<std::string_view>& text,
@@ -357,36 +364,58 @@ public:
         return true;
     }
 
-    bool ReadInt(Id record, std::string_view name, int& out)
+    bool ReadInt(Id record, std::string_view name, int& out) { return ReadNumber(record, name, out, "integer"); }
+    bool ReadDouble(Id record, std::string_view name, double& out) { return ReadNumber(record, name, out, "decimal"); }
+
+    template <typename Record>
+    bool ReadArray(std::vector<Record>& records, const std::function<bool(Id, Record&)>& readItem)
+    {
+        return ReadItems(m_result.Root, records, readItem);
+    }
+
+    // An array inside a record; a missing or nil one is empty.
+    template <typename Record>
+    bool ReadList(Id record, std::string_view name, std::vector<Record>& records,
+                  const std::function<bool(Id, Record&)>& readItem)
+    {
+        records.clear();
+        const Id field = m_result.Field(record, name);
+        return field == NoValue || ReadItems(field, records, readItem);
+    }
+
+private:
+    // A sign "+" and blanks around the number are allowed, as the service writes them.
+    template <typename Number>
+    bool ReadNumber(Id record, std::string_view name, Number& out, const char* kind)
     {
         std::optional<std::string_view> text;
         if (!LeafText(m_result, record, name, text, m_error))
             return false;
         if (!text)
             return true;
-        std::string_view digits = *text;
-        digits.remove_prefix(std::min(digits.size(), digits.find_first_not_of(XmlBlanks)));
-        digits = digits.substr(0, digits.find_last_not_of(XmlBlanks) + 1);
+        std::string_view digits = WithoutBlanks(*text);
         if (digits.starts_with('+'))
             digits.remove_prefix(1);
-        const auto [end, result] = std::from_chars(digits.data(), digits.data() + digits.size(), out);
-        if (digits.empty() || result != std::errc() || end != digits.data() + digits.size())
+        Number value{};
+        const auto [end, result] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (digits.empty() || result != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value))
             return Fail(m_error, DirectoryErrorKind::Conversion,
-                        Quoted(*text) + " is not a valid integer value for " + std::string(name));
+                        Quoted(*text) + " is not a valid " + kind + " value for " + std::string(name));
+        out = value;
         return true;
     }
 
     template <typename Record>
-    bool ReadArray(std::vector<Record>& records, const std::function<bool(Id, Record&)>& readItem)
+    bool ReadItems(Id root, std::vector<Record>& records, const std::function<bool(Id, Record&)>& readItem)
     {
         records.clear();
-        const Id root = m_result.Root;
         if (m_result.IsNil(root))
             return true;
         if (!m_result.IsCompound(root)) {
             if (IsBlank(m_result.Text(root)))
                 return true;
-            return Fail(m_error, DirectoryErrorKind::Conversion, "The result is not an array");
+            return Fail(m_error, DirectoryErrorKind::Conversion,
+                        root == m_result.Root ? "The result is not an array" : "A list of the result is not an array");
         }
         for (const SoapValue::Member& member : m_result.MembersOf(root)) {
             if (IsLate())
@@ -404,7 +433,6 @@ public:
         return true;
     }
 
-private:
     bool IsLate()
     {
         if (m_items++ % ItemsPerClockRead != 0 || !m_limits.Until.HasPassed())
@@ -483,7 +511,10 @@ bool ReadTrsSites(const SoapValue& result, std::vector<TrsSite>& sites, Director
     Reading r(result, limits, error);
     return r.ReadArray<TrsSite>(sites, [&r](Id item, TrsSite& s) {
         return r.ReadInt(item, "siteNumber", s.siteNumber) && r.ReadText(item, "siteDescr", s.siteDescr) &&
-               r.ReadInt(item, "rfss", s.rfss);
+               r.ReadInt(item, "rfss", s.rfss) &&
+               r.ReadList<TrsSiteFreq>(item, "siteFreqs", s.siteFreqs, [&r](Id f, TrsSiteFreq& freq) {
+                   return r.ReadDouble(f, "freq", freq.freq) && r.ReadText(f, "use", freq.use);
+               });
     });
 }
 
@@ -492,7 +523,16 @@ bool ReadTalkgroups(const SoapValue& result, std::vector<Talkgroup>& talkgroups,
 {
     Reading r(result, limits, error);
     return r.ReadArray<Talkgroup>(talkgroups, [&r](Id item, Talkgroup& t) {
-        return r.ReadInt(item, "tgDec", t.tgDec) && r.ReadText(item, "tgDescr", t.tgDescr) &&
-               r.ReadText(item, "tgAlpha", t.tgAlpha);
+        std::vector<std::string> tags;
+        const bool read = r.ReadInt(item, "tgDec", t.tgDec) && r.ReadText(item, "tgDescr", t.tgDescr) &&
+                          r.ReadText(item, "tgAlpha", t.tgAlpha) && r.ReadText(item, "tgMode", t.tgMode) &&
+                          r.ReadInt(item, "tgCid", t.tgCid) &&
+                          r.ReadList<std::string>(item, "tags", tags, [&r](Id tag, std::string& text) {
+                              return r.ReadText(tag, "tagDescr", text);
+                          });
+        for (std::string& tag : tags)
+            if (!tag.empty())
+                t.tags.push_back(std::move(tag));
+        return read;
     });
 }

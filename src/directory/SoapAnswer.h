@@ -26,11 +26,19 @@ struct TrsListDef
     std::string sCity;
 };
 
+struct TrsSiteFreq
+{
+    double freq = 0.0;
+    // The service's letter: "c" control, "a" alternate, empty for a voice channel.
+    std::string use;
+};
+
 struct TrsSite
 {
     int siteNumber = 0;
     std::string siteDescr;
     int rfss = 0;
+    std::vector<TrsSiteFreq> siteFreqs;
 };
 
 struct Talkgroup
@@ -38,6 +46,11 @@ struct Talkgroup
     int tgDec = 0;
     std::string tgDescr;
     std::string tgAlpha;
+    // "D", "DE", "E", "TE", ...: an "E" says encrypted.
+    std::string tgMode;
+    int tgCid = 0;
+    // The tagDescr of each tag.
+    std::vector<std::string> tags;
 };
 
 // An answer's result with its references resolved: a value referred to from several

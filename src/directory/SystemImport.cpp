@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "directory/DirectoryRecord.h"
 #include "directory/SoapEnvelope.h"
 #include "model/Locks.h"
 #include "model/P25Class.h"
@@ -142,6 +143,8 @@ public:
         const TrsListDef& system = systems[static_cast<size_t>(chosen)];
         m_user.ShowStatus("*Processing System Info*");
         m_model.SetSystemDescription(system.sName);
+        m_answered.Sid = system.sid;
+        m_answered.Name = system.sName;
         if (options.Sites != SiteImport::None) {
             m_sitesTouched = true;
             m_user.ShowStatus("*Requesting Site Info*");
@@ -152,6 +155,9 @@ public:
             if (options.Sites == SiteImport::Replace)
                 m_model.ClearTowers();
             StoreSites(m_model, sites);
+            m_answered.HasSites = true;
+            for (const TrsSite& site : sites)
+                m_answered.Sites.push_back(DirectorySiteOf(site));
         }
         if (options.Talkgroups != TalkgroupImport::None) {
             m_user.ShowStatus("*Requesting TG Info*");
@@ -160,8 +166,36 @@ public:
                 return Failed(error);
             m_user.ShowStatus("*Processing TG Info*");
             StoreTalkgroups(m_model, talkgroups, options.Talkgroups);
+            m_answered.HasTalkgroups = true;
+            for (const Talkgroup& talkgroup : talkgroups)
+                m_answered.Talkgroups.push_back(DirectoryTalkgroupOf(talkgroup));
         }
         return ImportResult::Imported;
+    }
+
+    // Keeps the answers for the comparison with the air; false with the reason.
+    bool KeepAnswers(std::string& error)
+    {
+        m_answered.SysId = m_model.GetSystemId();
+        // No system, no folder: nothing to compare with.
+        if (m_answered.SysId == 0)
+            return true;
+        m_answered.Imported = m_model.GetClock().Now();
+        const std::string folder = SystemFolderPath(m_model.GetDataFolder(), m_answered.SysId);
+        DirectoryRecord earlier;
+        std::string ignored;
+        if ((!m_answered.HasSites || !m_answered.HasTalkgroups) && LoadDirectoryRecord(folder, earlier, ignored) &&
+            earlier.Sid == m_answered.Sid) {
+            if (!m_answered.HasSites) {
+                m_answered.HasSites = earlier.HasSites;
+                m_answered.Sites = std::move(earlier.Sites);
+            }
+            if (!m_answered.HasTalkgroups) {
+                m_answered.HasTalkgroups = earlier.HasTalkgroups;
+                m_answered.Talkgroups = std::move(earlier.Talkgroups);
+            }
+        }
+        return SaveDirectoryRecord(folder, m_answered, error);
     }
 
     // Whether the tower names may have changed.
@@ -179,6 +213,7 @@ private:
     ImportUser& m_user;
     const DIRECTORYSETTINGS& m_settings;
     bool m_sitesTouched = false;
+    DirectoryRecord m_answered;
 };
 
 }
@@ -260,6 +295,11 @@ ImportResult ImportSystem(P25Class& model, DirectoryExchange& exchange, ImportUs
     DirectoryClient client(exchange, settings.Namespace, auth);
     ImportRun run(model, client, user, settings);
     const ImportResult result = run.Run(sysIdText, options);
+    std::string error;
+    if (result == ImportResult::Imported && !run.KeepAnswers(error))
+        user.ShowMessage(Service + " Web Service Error",
+                         "The names were imported, but the directory's answers could not be kept for\n"
+                         "the comparison with the air:\n\n" + error);
     user.ShowStatus("*Import Complete*");
     user.Pause(FinalPause);
     user.HideStatus();

@@ -96,6 +96,13 @@ std::string Joined(const std::string& a, const std::string& b)
     return a.empty() ? b : b.empty() ? a : a + ", " + b;
 }
 
+bool ParseNumber(const std::string& text, int& value, int base, int low, int high)
+{
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value, base);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end && value >= low && value <= high;
+}
+
 // The sites a folder holds tower files of, by "Tower%03d%03d.txt" or "Tower%02d%02d.txt".
 std::set<std::pair<int, int>> TowerFileSites(const std::string& folder)
 {
@@ -336,4 +343,26 @@ ReportTable Reconcile(P25Class& model, const DirectoryRecord& directory, int64_t
     OnTheAir air;
     GatherOnTheAir(model, air);
     return Reconcile(air, directory, now, neverHeardDays);
+}
+
+ReportTable CompareWithDirectory(P25Class& model, const std::string& dataFolder, int sysId)
+{
+    ReportTable table;
+    if (sysId == 0) {
+        table.Empty = "No system is being decoded: start decoding one, or replay a capture of it, first.";
+        return table;
+    }
+    DirectoryRecord directory;
+    std::string error;
+    if (!LoadDirectoryRecord(SystemFolderPath(dataFolder, sysId), directory, error)) {
+        table.Empty = error;
+        return table;
+    }
+    OnTheAir air;
+    GatherOnTheAir(model, air);
+    // The saved sites are read through a model of their own: loading them switches sites.
+    P25Class saved;
+    saved.SetDataFolder(dataFolder);
+    GatherSavedSites(saved, sysId, air);
+    return Reconcile(air, directory, model.Now(), DefaultNeverHeardDays);
 }

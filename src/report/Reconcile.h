@@ -49,3 +49,8 @@ void AddNeighbor(OnTheAir& air, int rfss, int site, double frequency);
 // lists the talkgroups never heard.
 ReportTable Reconcile(const OnTheAir& air, const DirectoryRecord& directory, int64_t now, int neverHeardDays);
 ReportTable Reconcile(P25Class& model, const DirectoryRecord& directory, int64_t now, int neverHeardDays);
+
+// The window's comparison, on a worker: the system's Directory.json against what the
+// decoder's model holds and the sites its folder saved. A problem (no system, a damaged
+// file) comes back as the table's Empty text.
+ReportTable CompareWithDirectory(P25Class& model, const std::string& dataFolder, int sysId);

@@ -26,6 +26,7 @@
 #include "ui/Editors.h"
 #include "ui/HistoryDialog.h"
 #include "ui/ReportDialog.h"
+#include "report/Reconcile.h"
 #include "ui/ListModels.h"
 #include "ui/QtText.h"
 #include "ui/RateChart.h"
@@ -285,6 +286,13 @@ void MainWindow::BuildMenus()
     system->addAction(QStringLiteral("What &Changed..."), this, [this] {
         (new ReportDialog(this, QStringLiteral("What Changed"), QStringLiteral("changes"),
                           [this] { return m_controller.ChangesTable(); }))
+            ->show();
+    });
+    system->addAction(QStringLiteral("Compare with Radio &Reference..."), this, [this] {
+        const std::string dataFolder = m_model.GetDataFolder();
+        const int sysId = m_model.GetSystemId();
+        (new ReportDialog(this, QStringLiteral("Compare with Radio Reference"), QStringLiteral("reconcile"),
+                          [this, dataFolder, sysId] { return CompareWithDirectory(m_model, dataFolder, sysId); }))
             ->show();
     });
     system->addAction(QStringLiteral("Import &Names from CSV..."), this, [this] { TransferNames(true); });

@@ -25,13 +25,21 @@ system() {
     printf '<item><sid xsi:type="xsd:int">%s</sid><sName xsi:type="xsd:string">%s</sName>' "$1" "$2"
     printf '<sCity xsi:type="xsd:string">%s</sCity></item>' "$3"
 }
+# site NUMBER DESCRIPTION RFSS [FREQ USE]...
 site() {
     printf '<item><siteNumber xsi:type="xsd:int">%s</siteNumber><siteDescr xsi:type="xsd:string">%s</siteDescr>' "$1" "$2"
-    printf '<rfss xsi:type="xsd:int">%s</rfss></item>' "$3"
+    printf '<rfss xsi:type="xsd:int">%s</rfss><siteFreqs xsi:type="SOAP-ENC:Array">' "$3"
+    shift 3
+    while [ $# -ge 2 ]; do
+        printf '<item><freq xsi:type="xsd:decimal">%s</freq><use xsi:type="xsd:string">%s</use></item>' "$1" "$2"
+        shift 2
+    done
+    printf '</siteFreqs></item>'
 }
+# group DECIMAL DESCRIPTION ALPHA [MODE]
 group() {
     printf '<item><tgDec xsi:type="xsd:int">%s</tgDec><tgDescr xsi:type="xsd:string">%s</tgDescr>' "$1" "$2"
-    printf '<tgAlpha xsi:type="xsd:string">%s</tgAlpha></item>' "$3"
+    printf '<tgAlpha xsi:type="xsd:string">%s</tgAlpha><tgMode xsi:type="xsd:string">%s</tgMode></item>' "$3" "${4:-D}"
 }
 
 # A known system 1A4 with a default and a typed talkgroup name, a named site and a tower
@@ -165,6 +173,56 @@ import_usage)
     [ $? -eq 1 ] || fail "a disabled service should exit 1"
     [ "$(cat "$work/err")" = "zembrant-cli: RR Service not enabled
 RadioReference Web Service must be configured and enabled in the configuration menu" ] || fail "$(cat "$work/err")"
+    ;;
+reconcile)
+    answer getTrsBySysid "$(system 3 'Metro Area' 'Springfield')"
+    "$cli" reconcile --system 1A4 --data-dir "$work/data" > "$work/out" 2> "$work/err"
+    [ $? -eq 1 ] || fail "reconcile before an import should exit 1"
+    [ "$(cat "$work/err")" = "zembrant-cli: No directory import yet for system 1A4: import it first (System > Import System Information from Radio Reference, or zembrant-cli import --system 1A4)" ] ||
+        fail "no import: $(cat "$work/err")"
+    # Site 1-1 was monitored: its control channel, an alternate and a neighbour 1-2.
+    printf 'FileVersion:8\r\n-TowerInfo\r\nCall Sign(s)          : WXYZ123\r\n-Tables\r\n01,851.00000,0.01250,-45.00000,"Confirmed",0.01250,1\r\n-Frequencies\r\n"01-0001","c",851.01250,"01-0001",806.01250,0,7\r\n"01-0002","a",851.02500,"01-0002",806.02500,0,0\r\n-Neighbors\r\n102,"T0102",1a4,"01-0004",851.05000,"Hilltop"\r\n103,"T0103",2b5,"01-0005",851.06250,"Unknown (Different System)"\r\n' \
+        > "$folder/Tower001001.txt"
+    printf '250,50,"Bus",1700000000,"x",0,"Unknown","#000000","#FFFFFF","Y",2,0\r\n' >> "$folder/TalkGroups.txt"
+    answer getTrsSites "$(site 1 'Main' 1 851.0125 c 851.0375 a)$(site 3 'East' 1)"
+    answer getTrsTalkgroups "$(group 100 'Fire Dispatch Main' 'Fire Disp' DE)$(group 200 'Other' 'Not Taken')$(group 300 'Roads' '')"
+    import || fail "import exits $?: $(cat "$work/err")"
+    json=$(cat "$folder/Directory.json")
+    grep -q '"frequency": 851.0375' <<< "$json" || fail "Directory.json lacks a frequency: $json"
+    grep -q '"use": "alternate"' <<< "$json" || fail "Directory.json lacks a use: $json"
+    grep -q '"mode": "DE"' <<< "$json" || fail "Directory.json lacks a mode: $json"
+    # The talkgroups were last heard in 2023: only one never heard at all is listed.
+    "$cli" reconcile --system 1A4 --data-dir "$work/data" --days 36500 > "$work/out" 2> "$work/err" ||
+        fail "reconcile exits $?: $(cat "$work/err")"
+    [ ! -s "$work/err" ] || fail "messages: $(cat "$work/err")"
+    expected=$(cat <<'TABLE'
+Kind                            What                       On the air                               In the directory    Details
+Not in the directory            Talkgroup 250              2 hits, last seen 11/14/2023 22:13:20                        Bus
+Never heard                     Talkgroup 300              Never heard                              Roads, Mode D
+Listed encrypted, heard clear   Talkgroup 100              Only clear calls, 3 hits                 Fire Disp, Mode DE
+Site not in the directory       Site 1-2                   Announced as a neighbour, 851.05000 MHz
+Site never seen                 Site 1-3                                                            East
+Frequency not in the directory  851.02500 MHz at site 1-1  Alternate                                                    Main
+Frequency never seen            851.03750 MHz at site 1-1                                           alternate           Main
+TABLE
+)
+    [ "$(cat "$work/out")" = "$expected" ] || fail "report: $(cat "$work/out")"
+    "$cli" reconcile --system 1A4 --data-dir "$work/data" --csv "$work/r.csv" --json "$work/r.json" --days 5 > "$work/out" ||
+        fail "reconcile to files exits $?"
+    [ ! -s "$work/out" ] || fail "output beside the files: $(cat "$work/out")"
+    [ "$(head -n 2 "$work/r.csv" | tr -d '\r')" = $'"Kind","What","On the air","In the directory","Details"\n"Not in the directory","Talkgroup 250","2 hits, last seen 11/14/2023 22:13:20","","Bus"' ] ||
+        fail "csv: $(cat "$work/r.csv")"
+    grep -q '"Kind": "Site never seen"' "$work/r.json" || fail "json: $(cat "$work/r.json")"
+
+    printf '{"format": 1, "system": {"sysid": "1A4"}, "sites": 3}' > "$folder/Directory.json"
+    "$cli" reconcile --system 1A4 --data-dir "$work/data" > /dev/null 2> "$work/err"
+    [ $? -eq 1 ] || fail "a damaged Directory.json should exit 1"
+    [ "$(cat "$work/err")" = "zembrant-cli: $folder/Directory.json cannot be read: \"sites\" is not a list. Import the system again to replace it." ] ||
+        fail "damaged: $(cat "$work/err")"
+    for args in "" "--system 1A4 --days 0" "--system 1A4 --days x" "--system 1000" "--system 1A4 --csv"; do
+        "$cli" reconcile $args > /dev/null 2> "$work/err"
+        [ $? -eq 2 ] || fail "'reconcile $args' should exit 2"
+    done
     ;;
 *)
     fail "unknown test $test"

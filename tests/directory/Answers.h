@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // Service answers as the directory service writes them.
 inline std::string Envelope(const std::string& body)
@@ -34,18 +35,34 @@ inline std::string System(int sid, const std::string& name, const std::string& c
            "<lastUpdated xsi:type=\"xsd:dateTime\">2026-01-02T03:04:05Z</lastUpdated></item>";
 }
 
-inline std::string Site(int siteNumber, const std::string& description, int rfss)
+// A TrsSiteFreq item of a site's siteFreqs.
+inline std::string Freq(const std::string& mhz, const std::string& use)
+{
+    return "<item xsi:type=\"ns1:TrsSiteFreq\"><lcn xsi:type=\"xsd:int\">0</lcn><freq xsi:type=\"xsd:decimal\">" + mhz +
+           "</freq><use xsi:type=\"xsd:string\">" + use + "</use><colorCode xsi:type=\"xsd:int\">0</colorCode></item>";
+}
+
+inline std::string Site(int siteNumber, const std::string& description, int rfss,
+                        const std::string& freqs = Freq("851.0125", "c"))
 {
     return "<item xsi:type=\"ns1:TrsSite\"><siteId xsi:type=\"xsd:int\">7</siteId>"
            "<siteNumber xsi:type=\"xsd:int\">" + std::to_string(siteNumber) + "</siteNumber>"
            "<siteDescr xsi:type=\"xsd:string\">" + description + "</siteDescr>"
            "<rfss xsi:type=\"xsd:int\">" + std::to_string(rfss) + "</rfss>"
-           "<siteFreqs xsi:type=\"SOAP-ENC:Array\"><item><freq>851.0125</freq></item></siteFreqs></item>";
+           "<siteFreqs xsi:type=\"SOAP-ENC:Array\">" + freqs + "</siteFreqs></item>";
 }
 
-inline std::string Group(int tgDec, const std::string& description, const std::string& alpha)
+// tags: the tagDescr of each tag.
+inline std::string Group(int tgDec, const std::string& description, const std::string& alpha,
+                         const std::string& mode = "D", int category = 0, const std::vector<std::string>& tags = {})
 {
+    std::string items;
+    for (const std::string& tag : tags)
+        items += "<item xsi:type=\"ns1:tag\"><tagId xsi:type=\"xsd:int\">1</tagId><tagDescr xsi:type=\"xsd:string\">" +
+                 tag + "</tagDescr></item>";
     return "<item xsi:type=\"ns1:Talkgroup\"><tgDec xsi:type=\"xsd:int\">" + std::to_string(tgDec) +
            "</tgDec><tgDescr xsi:type=\"xsd:string\">" + description + "</tgDescr>"
-           "<tgAlpha xsi:type=\"xsd:string\">" + alpha + "</tgAlpha><tags xsi:type=\"SOAP-ENC:Array\"/></item>";
+           "<tgAlpha xsi:type=\"xsd:string\">" + alpha + "</tgAlpha><tgMode xsi:type=\"xsd:string\">" + mode +
+           "</tgMode><tags xsi:type=\"SOAP-ENC:Array\">" + items + "</tags><tgCid xsi:type=\"xsd:int\">" +
+           std::to_string(category) + "</tgCid></item>";
 }

@@ -4,8 +4,12 @@
 #include <map>
 
 #include "directory/Answers.h"
+#include "directory/DirectoryRecord.h"
 #include "model/P25Class.h"
 #include "persistence/Config.h"
+#include "persistence/SystemFiles.h"
+#include "platform/Files.h"
+#include "support/TemporaryFolder.h"
 
 namespace {
 
@@ -70,6 +74,8 @@ class SystemImportTest : public ::testing::Test
 protected:
     SystemImportTest()
     {
+        // The import keeps its answers in the system folder.
+        model.SetDataFolder(data.Path());
         model.SetSystemAndSite(0x3A1, 1, 0x70, 3);
         config.RRWebEnabled = true;
         config.RRUserName = "scanner";
@@ -113,6 +119,7 @@ protected:
         return text;
     }
 
+    TemporaryFolder data;
     ManualClock clock{1700000000};
     P25Class model{clock};
     FakeExchange exchange;
@@ -348,4 +355,98 @@ TEST_F(SystemImportTest, UnusableAddressAsksNothing)
     for (const char* address : {"https://", "ftp://host/", "http:///x", "https://host name/"})
         EXPECT_FALSE(IsUsableEndpoint(address)) << address;
     EXPECT_TRUE(IsUsableEndpoint("HTTPS://127.0.0.1:8443/soap2/index.php"));
+}
+
+TEST_F(SystemImportTest, KeepsTheAnswersForTheComparison)
+{
+    const std::string folder = SystemFolderPath(data.Path(), 0x3A1);
+    Answer("getTrsSites", Site(1, "North", 1, Freq("851.0125", "c") + Freq(" 851.5 ", "a") + Freq("852.0125", "")) +
+                              Site(1005, "Ten-Five", 0, ""));
+    Answer("getTrsTalkgroups", Group(100, "Fire Dispatch", "FD100", "DE", 3, {"Fire Dispatch", "Fire-Tac"}) +
+                                   Group(200, "Police", "", "T"));
+    exchange.Answers["getTrsTalkgroups"].Status = 500;
+    exchange.Answers["getTrsTalkgroups"].Body = Fault("Server busy");
+    EXPECT_EQ(Import(), ImportResult::Failed);
+    EXPECT_FALSE(FileExists(folder + DirectoryFileName));
+
+    Answer("getTrsTalkgroups", Group(100, "Fire Dispatch", "FD100", "DE", 3, {"Fire Dispatch", "Fire-Tac"}) +
+                                   Group(200, "Police", "", "T"));
+    ASSERT_EQ(Import(), ImportResult::Imported);
+    std::string text;
+    ASSERT_TRUE(ReadFileText(folder + DirectoryFileName, text));
+    EXPECT_EQ(text, R"({
+	"format": 1,
+	"system": {
+		"name": "County P25",
+		"sysid": "3A1",
+		"sid": 2901,
+		"imported": 1700000000
+	},
+	"sites": [
+		{
+			"rfss": 1,
+			"site": 1,
+			"description": "North",
+			"frequencies": [
+				{
+					"frequency": 851.0125,
+					"use": "control"
+				},
+				{
+					"frequency": 851.5,
+					"use": "alternate"
+				},
+				{
+					"frequency": 852.0125,
+					"use": ""
+				}
+			]
+		},
+		{
+			"rfss": 10,
+			"site": 5,
+			"description": "Ten-Five",
+			"frequencies": []
+		}
+	],
+	"talkgroups": [
+		{
+			"id": 100,
+			"alphaTag": "FD100",
+			"description": "Fire Dispatch",
+			"mode": "DE",
+			"category": 3,
+			"tags": [
+				"Fire Dispatch",
+				"Fire-Tac"
+			]
+		},
+		{
+			"id": 200,
+			"alphaTag": "",
+			"description": "Police",
+			"mode": "T"
+		}
+	]
+}
+)");
+
+    // A part the next import skips stays as the last one that asked for it had it.
+    Answer("getTrsTalkgroups", Group(300, "Roads", "RD300", "A"));
+    ASSERT_EQ(Import({SiteImport::None, TalkgroupImport::New}), ImportResult::Imported);
+    DirectoryRecord record;
+    std::string error;
+    ASSERT_TRUE(LoadDirectoryRecord(folder, record, error)) << error;
+    ASSERT_EQ(record.Sites.size(), 2u);
+    EXPECT_EQ(record.Sites[0].Frequencies.size(), 3u);
+    ASSERT_EQ(record.Talkgroups.size(), 1u);
+    EXPECT_EQ(record.Talkgroups[0].Mode, "A");
+
+    // Another system of the same ID starts afresh.
+    Answer("getTrsBySysid", System(4400, "State Net", "Capital"));
+    ASSERT_EQ(Import({SiteImport::None, TalkgroupImport::New}), ImportResult::Imported);
+    ASSERT_TRUE(LoadDirectoryRecord(folder, record, error)) << error;
+    EXPECT_FALSE(record.HasSites);
+    EXPECT_TRUE(record.Sites.empty());
+    EXPECT_EQ(record.Sid, 4400);
 }
