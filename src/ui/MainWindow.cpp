@@ -288,7 +288,7 @@ void MainWindow::BuildMenus()
                           [this] { return m_controller.ChangesTable(); }))
             ->show();
     });
-    system->addAction(QStringLiteral("Compare with Radio &Reference..."), this, [this] {
+    system->addAction(QStringLiteral("Com&pare with Radio Reference..."), this, [this] {
         const std::string dataFolder = m_model.GetDataFolder();
         const int sysId = m_model.GetSystemId();
         (new ReportDialog(this, QStringLiteral("Compare with Radio Reference"), QStringLiteral("reconcile"),

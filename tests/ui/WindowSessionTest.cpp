@@ -257,7 +257,7 @@ private slots:
         QDir().mkpath(QStringLiteral(ZEMBRANT_SCREENSHOTS));
         for (const auto& [item, name, shot] :
              {std::tuple{"What &Changed...", "changes", "WhatChanged"}, {"Follow &Decisions...", "follow", "Follow"},
-              {"Compare with Radio &Reference...", "reconcile", "Compare"}}) {
+              {"Com&pare with Radio Reference...", "reconcile", "Compare"}}) {
             for (QAction* menu : window.menuBar()->actions())
                 for (QAction* entry : menu->menu() ? menu->menu()->actions() : QList<QAction*>())
                     if (entry->text() == QString::fromUtf8(item))
