@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "persistence/Config.h"
+#include "persistence/SystemFiles.h"
 #include "platform/DataFolderLock.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -74,4 +75,20 @@ bool LoadCliConfiguration(const CliOptions& options, CONFIG& config, EXTRASETTIN
         Fail("warning: " + warning);
     config.DataFolder = dataDir;
     return true;
+}
+
+bool OpenSystemFolder(const std::string& dataDir, const std::string& configFile, int sysId, CONFIG& config,
+                      DataFolderLock& lock, std::string& folder)
+{
+    CliOptions cli;
+    cli.DataDir = dataDir;
+    cli.ConfigFile = configFile;
+    EXTRASETTINGS extra;
+    if (!LoadCliConfiguration(cli, config, extra, lock))
+        return false;
+    folder = SystemFolderPath(config.DataFolder, sysId);
+    if (IsDirectory(folder))
+        return true;
+    Fail("no system folder " + folder);
+    return false;
 }

@@ -156,19 +156,11 @@ bool ParseNamesOptions(const std::vector<std::string>& args, NamesOptions& optio
 
 int RunNames(const NamesOptions& options)
 {
-    CliOptions cli;
-    cli.DataDir = options.DataDir;
-    cli.ConfigFile = options.ConfigFile;
     CONFIG config;
-    EXTRASETTINGS extra;
     DataFolderLock lock;
-    if (!LoadCliConfiguration(cli, config, extra, lock))
+    std::string folder;
+    if (!OpenSystemFolder(options.DataDir, options.ConfigFile, options.SystemId, config, lock, folder))
         return 1;
-    const std::string folder = SystemFolderPath(config.DataFolder, options.SystemId);
-    if (!IsDirectory(folder)) {
-        Fail("no system folder " + folder);
-        return 1;
-    }
     P25Class model;
     FolderModel loaded;
     if (!loaded.Load(model, config.DataFolder, options.SystemId))

@@ -116,19 +116,11 @@ bool WriteTable(const std::string& path, const std::string& text)
 
 int RunReconcile(const ReconcileOptions& options)
 {
-    CliOptions cli;
-    cli.DataDir = options.DataDir;
-    cli.ConfigFile = options.ConfigFile;
     CONFIG config;
-    EXTRASETTINGS extra;
     DataFolderLock lock;
-    if (!LoadCliConfiguration(cli, config, extra, lock))
+    std::string folder;
+    if (!OpenSystemFolder(options.DataDir, options.ConfigFile, options.SystemId, config, lock, folder))
         return 1;
-    const std::string folder = SystemFolderPath(config.DataFolder, options.SystemId);
-    if (!IsDirectory(folder)) {
-        Fail("no system folder " + folder);
-        return 1;
-    }
     DirectoryRecord directory;
     std::string error;
     if (!LoadDirectoryRecord(folder, directory, error)) {
